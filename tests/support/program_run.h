@@ -1,0 +1,129 @@
+// Runs a program on a virtual desktop and acts on it as a user would.
+//
+// Each ProgramRun forks a fresh process whose display is a headless desktop: the program's
+// globals start at their initial values and its ending (ExitProcess, or a crash) cannot take
+// the test down. The test side talks to a small server in that process: every action injects
+// raw input and returns once the program is idle again (blocked in its wait with nothing left
+// to take) or has ended. Time on the desktop is virtual and moves only with Wait() and the
+// program's own sleeps.
+#pragma once
+
+#include <windows.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace stripband::testing {
+
+struct DesktopSettings {
+  int width = 1920;
+  int height = 1080;
+  int frame = 4;  // sizing border thickness
+  uint32_t double_click_time = 500;
+  int double_click_width = 4;
+  int double_click_height = 4;
+  bool refuse_windows = false;      // the desktop cannot create windows
+  std::vector<RECT> other_windows;  // other programs' windows, below ours
+  int foreground_other = -1;        // which of them is active at start
+};
+
+struct WindowState {
+  uint64_t hwnd = 0;
+  std::string class_name;
+  UINT class_style = 0;
+  std::string title;
+  DWORD style = 0;
+  DWORD ex_style = 0;
+  RECT rect{};
+  RECT client{};  // screen coordinates
+  bool visible = false;
+  bool active = false;
+  bool focus = false;
+};
+
+struct TraceEntry {
+  enum class Kind : uint32_t { kDelivered, kRetrieved };
+  Kind kind;
+  bool sent;  // kDelivered: sent inside another call, not dispatched from the queue
+  uint64_t hwnd;
+  UINT message;
+  uint64_t wparam;
+  int64_t lparam;
+  DWORD time;
+};
+
+struct Ending {
+  bool called_exit = false;  // ended through ExitProcess, not by a crash
+  int exit_code = -1;
+  int signal = 0;
+  uint32_t time = 0;  // desktop clock when the process ended
+  // What was still alive when ExitProcess ran.
+  int windows = 0;
+  int classes = 0;
+  int accelerator_tables = 0;
+  int timer_periods = 0;
+  DWORD common_controls = 0;
+  std::vector<TraceEntry> trace;  // what the process recorded and nobody took yet
+};
+
+enum class Mouse { kLeft, kRight };
+
+class ProgramRun {
+ public:
+  // Starts stripband's own entry, or `entry`, as the process's main routine.
+  explicit ProgramRun(const DesktopSettings& settings = {}, std::function<int()> entry = {});
+  ~ProgramRun();
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+
+  // What a user does. Each returns once the program is idle again or has ended.
+  void MovePointer(int x, int y);
+  void Press(Mouse button);
+  void Release(Mouse button);
+  void Click(Mouse button, int x, int y);  // move there, press, release
+  void KeyDown(BYTE vk);
+  void KeyUp(BYTE vk);
+  // Presses the keys in order and releases them in reverse: Chord({VK_MENU, VK_F4}).
+  void Chord(std::initializer_list<BYTE> keys);
+  void CloseFromTaskbar();  // the close command of the taskbar button
+  void ActivateOtherWindow(int index);
+  void Wait(uint32_t milliseconds);
+
+  // What another program does: post from a thread that is not the program's.
+  void PostToWindow(uint64_t hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  void PostToProgramThread(UINT message, WPARAM wparam, LPARAM lparam);
+
+  // What can be seen.
+  bool Running();
+  std::vector<WindowState> Windows();  // top to bottom
+  WindowState OnlyWindow();            // fails the test unless there is exactly one
+  std::vector<TraceEntry> TakeTrace();
+  uint32_t Now();
+  std::string Stderr();  // what the process wrote to standard error so far
+  // Waits for the process to end (it is killed after a few seconds of real time).
+  const Ending& WaitForEnd();
+
+ private:
+  struct Frame;
+  bool Request(uint32_t op, std::vector<uint8_t> args, std::vector<uint8_t>* reply);
+  void ReadEnding(const std::vector<uint8_t>& payload);
+  void Reap(bool kill);
+
+  pid_t pid_ = -1;
+  int channel_ = -1;
+  int stderr_fd_ = -1;
+  bool running_ = false;
+  Ending ending_;
+};
+
+// Numbers of the messages the program took from its queue, in order.
+std::vector<UINT> Retrieved(const std::vector<TraceEntry>& trace);
+// Numbers of the messages that reached a window procedure, in order.
+std::vector<UINT> Delivered(const std::vector<TraceEntry>& trace);
+
+}  // namespace stripband::testing
