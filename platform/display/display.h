@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace platform::display {
 
@@ -49,6 +50,15 @@ struct SurfaceState {
   bool topmost = false;
   bool layered = false;
   friend bool operator==(const SurfaceState&, const SurfaceState&) = default;
+};
+
+// The picture of a layered surface, as UpdateLayeredWindow hands it over: premultiplied pixels
+// (0xAARRGGBB words, top row first), shown with `constant_alpha` on top of each pixel's own.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint8_t constant_alpha = 255;
 };
 
 enum class Button : uint8_t { kLeft, kRight, kMiddle };
@@ -93,6 +103,9 @@ class Display {
   virtual bool CreateSurface(SurfaceId id, const SurfaceState& state) = 0;
   virtual void UpdateSurface(SurfaceId id, const SurfaceState& state) = 0;
   virtual void DestroySurface(SurfaceId id) = 0;
+  // A layered surface shows this picture from now on, through moves, until replaced; the
+  // display keeps its own copy. Where a pixel's alpha is 0 input passes through.
+  virtual void SetPicture(SurfaceId id, std::shared_ptr<const Picture> picture) = 0;
   // Our surfaces from the top of the stack down.
   virtual void Restack(std::span<const SurfaceId> top_to_bottom) = 0;
   // Ask for the keyboard focus (activation by the program or by a click).

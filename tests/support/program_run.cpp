@@ -298,6 +298,8 @@ ProgramRun::ProgramRun(const DesktopSettings& settings, std::function<int()> ent
   channel_ = sockets[0];
   running_ = pid_ > 0;
   if (!running_) ADD_FAILURE() << "fork: " << std::strerror(errno);
+  // A user acts on what start-up has shown, not before.
+  Request(kNow, {}, nullptr);
 }
 
 ProgramRun::~ProgramRun() {

@@ -33,8 +33,14 @@ void HeadlessDisplay::UpdateSurface(SurfaceId id, const SurfaceState& state) {
 void HeadlessDisplay::DestroySurface(SurfaceId id) {
   std::lock_guard lock(mutex_);
   surfaces_.erase(id);
+  pictures_.erase(id);
   std::erase(stack_, id);
   if (focus_ == id) focus_ = 0;
+}
+
+void HeadlessDisplay::SetPicture(SurfaceId id, std::shared_ptr<const Picture> picture) {
+  std::lock_guard lock(mutex_);
+  if (surfaces_.contains(id)) pictures_[id] = std::move(picture);
 }
 
 void HeadlessDisplay::Restack(std::span<const SurfaceId> top_to_bottom) {

@@ -36,6 +36,7 @@ class HeadlessDisplay final : public Display {
   bool CreateSurface(SurfaceId id, const SurfaceState& state) override;
   void UpdateSurface(SurfaceId id, const SurfaceState& state) override;
   void DestroySurface(SurfaceId id) override;
+  void SetPicture(SurfaceId id, std::shared_ptr<const Picture> picture) override;
   void Restack(std::span<const SurfaceId> top_to_bottom) override;
   void Activate(SurfaceId id) override;
   void SetCursor(Cursor cursor) override;
@@ -88,6 +89,7 @@ class HeadlessDisplay final : public Display {
   bool wake_ = false;
   bool waiting_ = false;
   std::map<SurfaceId, SurfaceState> surfaces_;
+  std::map<SurfaceId, std::shared_ptr<const Picture>> pictures_;
   std::vector<SurfaceId> stack_;
   SurfaceId focus_ = 0;
   int foreground_other_;
