@@ -362,6 +362,8 @@ typedef struct tagACCEL {
 #define VK_OEM_6 0xDD
 #define VK_OEM_7 0xDE
 
+#include <wingdi.h>
+
 // kernel32
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 DECLSPEC_NORETURN VOID WINAPI ExitProcess(UINT uExitCode);
@@ -396,6 +398,14 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+
+// user32: layered windows
+#define ULW_COLORKEY 0x00000001
+#define ULW_ALPHA 0x00000002
+#define ULW_OPAQUE 0x00000004
+BOOL WINAPI UpdateLayeredWindow(HWND hWnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC hdcSrc,
+                                POINT* pptSrc, COLORREF crKey, BLENDFUNCTION* pblend,
+                                DWORD dwFlags);
 
 // user32: accelerators
 HACCEL WINAPI CreateAcceleratorTableA(LPACCEL paccel, int cAccel);

@@ -25,7 +25,9 @@ bool Contains(const RECT& rect, POINT point) {
 HWND WindowUnder(POINT point) {
   for (HWND hwnd : State().z_order) {
     Window* window = LookupWindow(hwnd);
-    if (window->visible && Contains(window->rect, point)) return hwnd;
+    if (!window->visible || !Contains(window->rect, point)) continue;
+    if ((window->ex_style & WS_EX_LAYERED) && !PictureTakesInput(*window, point)) continue;
+    return hwnd;
   }
   return nullptr;
 }
@@ -81,6 +83,7 @@ bool PointerMessage(const display::RawInput& input, MSG* msg) {
   UserState& state = State();
   POINT point{input.point.x, input.point.y};
   state.pointer = point;
+  state.pointer_seen = true;
   bool down = input.kind == Kind::kButtonDown;
   if (input.kind != Kind::kPointerMove) {
     state.keys.down[input.button == display::Button::kRight ? VK_RBUTTON : VK_LBUTTON] = down;

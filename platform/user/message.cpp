@@ -42,6 +42,16 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND, UINT, UINT) {
       if (MessageFromInput(*input, msg)) break;
       continue;
     }
+    if (State().pointer_moved_under) {
+      State().pointer_moved_under = false;
+      if (State().pointer_seen) {
+        display::RawInput still{.kind = display::RawInput::Kind::kPointerMove,
+                                .time = screen.Now(),
+                                .point = {State().pointer.x, State().pointer.y}};
+        if (MessageFromInput(still, msg)) break;
+      }
+      continue;
+    }
     if (HWND hwnd = WindowNeedingPaint()) {
       *msg = MSG{hwnd, WM_PAINT, 0, 0, screen.Now(), State().pointer};
       break;

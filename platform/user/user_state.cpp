@@ -65,7 +65,7 @@ void Record(TraceRecord::Kind kind, bool sent, HWND hwnd, UINT message, WPARAM w
             LPARAM lparam, DWORD time) {
   auto& trace = State().trace;
   if (trace.size() >= State().trace_limit) trace.erase(trace.begin(), trace.begin() + 1000);
-  trace.push_back({kind, sent, hwnd, message, wparam, lparam, time});
+  trace.push_back({kind, sent, hwnd, message, wparam, lparam, time, State().proc_depth});
 }
 
 LRESULT CallProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, bool sent) {
@@ -74,7 +74,11 @@ LRESULT CallProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, bool sen
   WNDPROC proc = window->window_class->proc;
   Record(TraceRecord::Kind::kDelivered, sent, hwnd, message, wparam, lparam,
          display::CurrentDisplay().Now());
-  return proc(hwnd, message, wparam, lparam);
+  UserState& state = State();
+  ++state.proc_depth;
+  LRESULT result = proc(hwnd, message, wparam, lparam);
+  --state.proc_depth;
+  return result;
 }
 
 int FrameThickness(DWORD style) {

@@ -38,6 +38,9 @@ struct Window {
   bool needs_paint = false;
   bool destroying = false;
   DWORD thread = 0;
+  // A layered window's picture, as the last UpdateLayeredWindow gave it; until then it shows
+  // nothing and takes no input.
+  std::shared_ptr<const display::Picture> picture;
 };
 
 // One record per message that reached a window procedure or left GetMessageA.
@@ -50,6 +53,9 @@ struct TraceRecord {
   WPARAM wparam;
   LPARAM lparam;
   DWORD time;
+  // Window procedure calls under way when this one began: 0 for a call made straight from the
+  // thread's own code (its loop, or a function it called outside any window procedure).
+  uint32_t depth;
 };
 
 class MessageQueue {
@@ -90,11 +96,17 @@ struct UserState {
   HWND focus = nullptr;
   HWND capture = nullptr;
   POINT pointer{};
+  bool pointer_seen = false;  // the display has reported the pointer at least once
+  // A window moved, resized, appeared or went away: the window under a still pointer gets a
+  // mouse move for the pointer's unchanged place, as if the pointer had moved.
+  bool pointer_moved_under = false;
   KeyState keys;
   ClickRecord last_click;
   std::vector<TraceRecord> trace;
   size_t trace_limit = 200000;
+  uint32_t proc_depth = 0;  // window procedure calls under way on the owning thread
   uintptr_t next_handle = 0x10010;
+  ATOM last_atom = 0xC000;  // class atoms are never reused while the process lives
 };
 
 UserState& State();
@@ -130,6 +142,9 @@ void RaiseInBand(HWND hwnd);
 void ActivateWindow(HWND hwnd, WORD how);
 void DeactivateAll(HWND next);
 void SetFocusTo(HWND hwnd);
+
+// Whether a layered window's picture takes input at a screen point (layered.cpp).
+bool PictureTakesInput(const Window& window, POINT point);
 
 // Raw input to messages (input.cpp). False when the input makes no message.
 bool MessageFromInput(const display::RawInput& input, MSG* msg);

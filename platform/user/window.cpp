@@ -84,7 +84,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
       .background = wc->hbrBackground,
   });
   state.classes.emplace(key, std::move(window_class));
-  return static_cast<ATOM>(0xC000 + state.classes.size());
+  return ++state.last_atom;
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
@@ -226,17 +226,31 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
   if (!window) return FALSE;
 
   RECT old = window->rect;
+  // What the window procedure left in the WINDOWPOS, flags included, is what happens.
+  if (pos.flags & SWP_NOMOVE) {
+    pos.x = old.left;
+    pos.y = old.top;
+  }
+  if (pos.flags & SWP_NOSIZE) {
+    pos.cx = old.right - old.left;
+    pos.cy = old.bottom - old.top;
+  }
   window->rect = {pos.x, pos.y, pos.x + std::max(pos.cx, 0), pos.y + std::max(pos.cy, 0)};
   if (!(pos.flags & SWP_NOZORDER)) PlaceInZOrder(*window, pos.hwndInsertAfter);
   if (pos.flags & SWP_SHOWWINDOW) window->visible = true;
   if (pos.flags & SWP_HIDEWINDOW) window->visible = false;
   bool resized = old.right - old.left != window->rect.right - window->rect.left ||
                  old.bottom - old.top != window->rect.bottom - window->rect.top;
+  bool moved = old.left != window->rect.left || old.top != window->rect.top;
+  if (moved || resized || (pos.flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))) {
+    State().pointer_moved_under = true;
+  }
   if (window->visible && (resized || (pos.flags & SWP_SHOWWINDOW))) window->needs_paint = true;
   SyncSurface(*window);
   SyncStacking();
 
-  if (!(pos.flags & SWP_NOACTIVATE) && window->visible) ActivateWindow(hwnd, WA_ACTIVE);
+  // NOTE: Win32 ignores a change to SWP_NOACTIVATE made during WM_WINDOWPOSCHANGING.
+  if (!(flags & SWP_NOACTIVATE) && window->visible) ActivateWindow(hwnd, WA_ACTIVE);
   if (!LookupWindow(hwnd)) return FALSE;
   if (old.left == pos.x && old.top == pos.y) pos.flags |= SWP_NOMOVE;
   if (!resized) pos.flags |= SWP_NOSIZE;
@@ -263,6 +277,11 @@ LONG WINAPI SetWindowLongA(HWND hwnd, int index, LONG value) {
     // The topmost state belongs to the z-order; only SetWindowPos changes it.
     DWORD topmost = window->ex_style & WS_EX_TOPMOST;
     window->ex_style = (static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_EX_TOPMOST)) | topmost;
+    // A window that becomes layered, or stops being so, shows no picture until it is given one.
+    if ((window->ex_style ^ static_cast<DWORD>(previous)) & WS_EX_LAYERED) {
+      window->picture.reset();
+      display::CurrentDisplay().SetPicture(reinterpret_cast<display::SurfaceId>(hwnd), nullptr);
+    }
   } else {
     return 0;
   }

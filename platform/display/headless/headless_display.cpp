@@ -185,6 +185,71 @@ std::vector<HeadlessDisplay::Surface> HeadlessDisplay::Surfaces() {
   return result;
 }
 
+namespace {
+
+// Other programs' windows are plain and opaque; a window without a picture shows its class
+// background, the system's button face.
+constexpr uint32_t kOtherWindowColour = 0xA0A0A0;
+constexpr uint32_t kButtonFace = 0xF0F0F0;
+
+void FillRect(std::vector<uint32_t>& screen, int width, int height, const Rect& rect,
+              uint32_t colour) {
+  for (int y = std::max(rect.top, 0); y < std::min(rect.bottom, height); ++y) {
+    for (int x = std::max(rect.left, 0); x < std::min(rect.right, width); ++x) {
+      screen[static_cast<size_t>(y) * width + x] = colour;
+    }
+  }
+}
+
+// shown = P × ca / 255 + Q × (1 − A × ca / 65025), rounded to the nearest integer.
+uint32_t Blend(uint32_t premultiplied, uint32_t beneath, uint32_t constant_alpha) {
+  uint32_t alpha = premultiplied >> 24;
+  uint32_t result = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    uint32_t p = (premultiplied >> shift) & 0xFF;
+    uint32_t q = (beneath >> shift) & 0xFF;
+    uint32_t numerator = p * constant_alpha * 255 + q * (65025 - alpha * constant_alpha);
+    result |= std::min<uint32_t>((numerator + 65025 / 2) / 65025, 255) << shift;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::vector<uint32_t> HeadlessDisplay::ComposeScreen() {
+  std::lock_guard lock(mutex_);
+  const int width = settings_.metrics.screen_width;
+  const int height = settings_.metrics.screen_height;
+  std::vector<uint32_t> screen(static_cast<size_t>(width) * height, settings_.desktop_colour);
+  if (settings_.desktop_image.size() == screen.size()) screen = settings_.desktop_image;
+  for (const Rect& rect : settings_.other_windows) {
+    FillRect(screen, width, height, rect, kOtherWindowColour);
+  }
+  for (auto it = stack_.rbegin(); it != stack_.rend(); ++it) {
+    const SurfaceState& surface = surfaces_.at(*it);
+    if (!surface.visible) continue;
+    if (!surface.layered) {
+      FillRect(screen, width, height, surface.rect, kButtonFace);
+      continue;
+    }
+    auto picture = pictures_.find(*it);
+    if (picture == pictures_.end() || !picture->second) continue;
+    const Picture& image = *picture->second;
+    for (int y = 0; y < image.height; ++y) {
+      int screen_y = surface.rect.top + y;
+      if (screen_y < 0 || screen_y >= height) continue;
+      for (int x = 0; x < image.width; ++x) {
+        int screen_x = surface.rect.left + x;
+        if (screen_x < 0 || screen_x >= width) continue;
+        uint32_t& shown = screen[static_cast<size_t>(screen_y) * width + screen_x];
+        shown = Blend(image.pixels[static_cast<size_t>(y) * image.width + x], shown,
+                      image.constant_alpha);
+      }
+    }
+  }
+  return screen;
+}
+
 int HeadlessDisplay::ForegroundOther() {
   std::lock_guard lock(mutex_);
   return foreground_other_;

@@ -25,6 +25,9 @@ struct HeadlessSettings {
   std::vector<Rect> other_windows;
   int foreground_other = -1;  // index into other_windows, or -1: ours may take the foreground
   uint32_t start_time = 10000;
+  // The desktop picture: one colour (0xRRGGBB), or an image of the screen's size if given.
+  uint32_t desktop_colour = 0xFFFFFF;
+  std::vector<uint32_t> desktop_image;
 };
 
 class HeadlessDisplay final : public Display {
@@ -73,6 +76,8 @@ class HeadlessDisplay final : public Display {
   };
   std::vector<Surface> Surfaces();  // top to bottom
   int ForegroundOther();            // -1 when the foreground is ours or nobody's
+  // What the screen shows: 0xRRGGBB pixels, top row first.
+  std::vector<uint32_t> ComposeScreen();
   Cursor CurrentCursor();
   Point PointerPosition();
 
