@@ -2,11 +2,14 @@
 #include <windows.h>
 
 #include "app/strip.h"
+#include "image/strip_image.h"
 #include "toolkit/window_toolkit.h"
 
 namespace {
 
 HWND StripWindow = NULL;
+ToolkitImage* StripArtwork = NULL;
+ToolkitImage* StripCanvas = NULL;
 
 }  // namespace
 
@@ -14,12 +17,13 @@ int RunStrip() {
   StripWindow = OpenStripWindow();
   if (!StripWindow) return 0;
 
-  // TODO(picture): decode the artwork, create and compose the canvas.
+  StripArtwork = DecodeStripArtwork();
+  StripCanvas = CreateStripCanvas();
+  ComposeStripCanvas(StripCanvas, StripArtwork);
 
   SetTopmost(StripWindow);
   SetMessageCallback(StripWindow, StripCallback);
-
-  // TODO(picture): present the canvas as the window's layered picture.
+  PresentStrip(StripWindow, StripCanvas);
 
   RunEventLoop(StripWindow);
   return 0;
@@ -32,6 +36,7 @@ void EndStrip() {
     UnregisterClassA(StripClassName, StripModule.Instance);
     DestroyAcceleratorTable(accelerators);
   }
-  // TODO(picture): delete the artwork and canvas bitmaps.
+  DeleteImage(StripArtwork);
+  DeleteImage(StripCanvas);
   ExitProcess(0);
 }

@@ -25,3 +25,7 @@ HWND OpenStripWindow();
 void RunEventLoop(HWND window);
 [[noreturn]] void EndStrip();
 LRESULT CALLBACK StripCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// 0 while the band is at rest; while it is carried, the client y of the press that picked it
+// up, plus 1.
+extern LONG GrabOffset;

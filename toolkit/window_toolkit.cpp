@@ -17,6 +17,10 @@ std::map<HWND, ToolkitWindow> windows;
 // Events the window procedure records, oldest first; the event wait drains them.
 std::deque<int> recorded_events;
 
+// The message the event wait is dispatching from the queue, so that a posted imitation of a
+// system notification is not taken for the real, sent one.
+const MSG* dispatching = nullptr;
+
 }  // namespace
 
 LRESULT CALLBACK ToolkitWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -37,7 +41,8 @@ LRESULT CALLBACK ToolkitWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       }
       break;
     case WM_NCDESTROY:
-      windows.erase(window);
+      // Only the one DestroyWindow sends ends the window; a posted one is just a number.
+      if (!dispatching || dispatching->message != WM_NCDESTROY) windows.erase(window);
       break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -73,7 +78,9 @@ int WaitEvent(HWND window) {
                     TranslateAcceleratorA(window, accelerators, &msg);
   if (!translated) {
     TranslateMessage(&msg);
+    dispatching = &msg;
     DispatchMessageA(&msg);
+    dispatching = nullptr;
   }
   return static_cast<int>(msg.message);
 }

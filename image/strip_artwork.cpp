@@ -1,0 +1,3 @@
+#include "image/strip_image.h"
+
+ToolkitImage* DecodeStripArtwork() { return DecodeImage(StripArtworkPng, StripArtworkPngSize); }
