@@ -15,8 +15,10 @@
 #include <mutex>
 #include <thread>
 #include <type_traits>
+#include <utility>
 
 #include "display/headless/headless_display.h"
+#include "gdi/gdi_objects.h"
 #include "kernel/process.h"
 #include "user/introspect.h"
 
@@ -39,6 +41,9 @@ enum Op : uint32_t {
   kWindows,
   kTrace,
   kNow,
+  kScreen,
+  kReports,
+  kPeek,
 };
 
 enum FrameKind : uint32_t { kReply, kExit };
@@ -51,6 +56,11 @@ class Writer {
     static_assert(std::is_trivially_copyable_v<T>);
     auto* bytes = reinterpret_cast<const uint8_t*>(&value);
     data_.insert(data_.end(), bytes, bytes + sizeof(T));
+    return *this;
+  }
+  Writer& PutBytes(const void* data, size_t size) {
+    auto* bytes = static_cast<const uint8_t*>(data);
+    data_.insert(data_.end(), bytes, bytes + size);
     return *this;
   }
   Writer& Put(const std::string& text) {
@@ -67,6 +77,10 @@ class Writer {
 class Reader {
  public:
   explicit Reader(const std::vector<uint8_t>& data) : data_(data) {}
+  void GetBytes(void* out, size_t size) {
+    if (offset_ + size <= data_.size()) std::memcpy(out, data_.data() + offset_, size);
+    offset_ += size;
+  }
   template <typename T>
   T Get() {
     T value{};
@@ -132,7 +146,7 @@ void PutTrace(Writer& out, const std::vector<platform::user::TraceRecord>& trace
     out.Put(TraceEntry{static_cast<TraceEntry::Kind>(record.kind), record.sent,
                        reinterpret_cast<uint64_t>(record.hwnd), record.message,
                        static_cast<uint64_t>(record.wparam), static_cast<int64_t>(record.lparam),
-                       record.time});
+                       record.time, record.depth});
   }
 }
 
@@ -142,6 +156,24 @@ std::vector<TraceEntry> GetTrace(Reader& in) {
   return trace;
 }
 
+void PutReports(Writer& out, const std::vector<Report>& reports) {
+  out.Put(static_cast<uint32_t>(reports.size()));
+  for (const Report& report : reports) {
+    out.Put(report.what).Put(static_cast<uint32_t>(report.values.size()));
+    for (int64_t value : report.values) out.Put(value);
+  }
+}
+
+std::vector<Report> GetReports(Reader& in) {
+  std::vector<Report> reports(in.Get<uint32_t>());
+  for (Report& report : reports) {
+    report.what = in.Get<std::string>();
+    report.values.resize(in.Get<uint32_t>());
+    for (int64_t& value : report.values) value = in.Get<int64_t>();
+  }
+  return reports;
+}
+
 // The hosted process's side: one server thread answering the test, while the process's
 // initial thread runs the program.
 struct Child {
@@ -149,8 +181,15 @@ struct Child {
   HeadlessDisplay* display;
   DWORD program_thread;
   std::mutex write_mutex;
+  std::mutex reports_mutex;
+  std::vector<Report> reports;  // what the entry reported, not yet taken
 };
 Child* child = nullptr;
+
+std::vector<Report> TakeChildReports() {
+  std::lock_guard lock(child->reports_mutex);
+  return std::exchange(child->reports, {});
+}
 
 void Reply(uint32_t kind, const std::vector<uint8_t>& payload) {
   std::lock_guard lock(child->write_mutex);
@@ -166,7 +205,10 @@ void Reply(uint32_t kind, const std::vector<uint8_t>& payload) {
   out.Put(static_cast<int32_t>(platform::user::LiveAcceleratorTables()));
   out.Put(static_cast<int32_t>(platform::kernel::OutstandingTimerPeriods()));
   out.Put(platform::kernel::InitialisedCommonControls());
+  out.Put(static_cast<int32_t>(platform::gdi::LiveBitmaps()));
+  out.Put(static_cast<int32_t>(platform::gdi::LiveDeviceContexts()));
   PutTrace(out, platform::user::TakeTrace());
+  PutReports(out, TakeChildReports());
   std::fflush(stderr);
   Reply(kExit, out.Take());
   _exit(static_cast<int>(code));
@@ -219,6 +261,9 @@ std::vector<uint8_t> Serve(uint32_t op, Reader& args) {
     case kWindows:
     case kTrace:
     case kNow:
+    case kScreen:
+    case kReports:
+    case kPeek:
       break;
   }
   bool idle = !settle || display.WaitIdle(kIdleTimeout);
@@ -235,8 +280,21 @@ std::vector<uint8_t> Serve(uint32_t op, Reader& args) {
     }
   } else if (op == kTrace) {
     PutTrace(out, display.WhileHeld([] { return platform::user::TakeTrace(); }));
+  } else if (op == kReports) {
+    PutReports(out, TakeChildReports());
   } else if (op == kNow) {
     out.Put(display.Now());
+  } else if (op == kPeek) {
+    // The test's copy of this process has the same addresses: a fork shares the image.
+    auto address = reinterpret_cast<const void*>(args.Get<uint64_t>());
+    auto size = args.Get<uint32_t>();
+    std::vector<uint8_t> bytes(size);
+    display.WhileHeld([&] { std::memcpy(bytes.data(), address, size); });
+    out.PutBytes(bytes.data(), bytes.size());
+  } else if (op == kScreen) {
+    std::vector<uint32_t> screen = display.ComposeScreen();
+    out.Put(static_cast<uint32_t>(screen.size()));
+    out.PutBytes(screen.data(), screen.size() * sizeof(uint32_t));
   }
   return out.Take();
 }
@@ -261,7 +319,10 @@ void ServeForever() {
                   .double_click_width = settings.double_click_width,
                   .double_click_height = settings.double_click_height},
       .refuse_surfaces = settings.refuse_windows,
-      .foreground_other = settings.foreground_other};
+      .foreground_other = settings.foreground_other,
+      .start_time = settings.start_time,
+      .desktop_colour = settings.desktop_colour,
+      .desktop_image = settings.desktop_image};
   for (const RECT& rect : settings.other_windows) {
     desktop.other_windows.push_back({rect.left, rect.top, rect.right, rect.bottom});
   }
@@ -269,6 +330,7 @@ void ServeForever() {
   child = new Child{channel, display.get(), static_cast<DWORD>(syscall(SYS_gettid)), {}};
   platform::display::InstallDisplay(std::move(display));
   platform::kernel::SetExitHandler(ReportExit);
+  platform::gdi::FailNextBitmaps(settings.failing_bitmaps);
   std::thread(ServeForever).detach();
   if (entry) {
     platform::kernel::RunProcess(entry);
@@ -280,7 +342,8 @@ void ServeForever() {
 
 }  // namespace
 
-ProgramRun::ProgramRun(const DesktopSettings& settings, std::function<int()> entry) {
+ProgramRun::ProgramRun(const DesktopSettings& settings, std::function<int()> entry)
+    : settings_(settings) {
   int sockets[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
     ADD_FAILURE() << "socketpair: " << std::strerror(errno);
@@ -345,7 +408,10 @@ void ProgramRun::ReadEnding(const std::vector<uint8_t>& payload) {
   ending_.accelerator_tables = in.Get<int32_t>();
   ending_.timer_periods = in.Get<int32_t>();
   ending_.common_controls = in.Get<DWORD>();
+  ending_.bitmaps = in.Get<int32_t>();
+  ending_.device_contexts = in.Get<int32_t>();
   ending_.trace = GetTrace(in);
+  ending_.reports = GetReports(in);
   Reap(false);
 }
 
@@ -482,6 +548,34 @@ std::vector<TraceEntry> ProgramRun::TakeTrace() {
   return GetTrace(in);
 }
 
+bool ProgramRun::PeekBytes(const void* address, void* out, size_t size) {
+  std::vector<uint8_t> reply;
+  Writer args;
+  args.Put(reinterpret_cast<uint64_t>(address)).Put(static_cast<uint32_t>(size));
+  if (!Request(kPeek, args.Take(), &reply) || reply.size() != size) return false;
+  std::memcpy(out, reply.data(), size);
+  return true;
+}
+
+ScreenImage ProgramRun::Screen() {
+  std::vector<uint8_t> reply;
+  ScreenImage image;
+  if (!Request(kScreen, {}, &reply)) return image;
+  Reader in(reply);
+  image.pixels.resize(in.Get<uint32_t>());
+  in.GetBytes(image.pixels.data(), image.pixels.size() * sizeof(uint32_t));
+  image.width = settings_.width;
+  image.height = settings_.height;
+  return image;
+}
+
+std::vector<Report> ProgramRun::TakeReports() {
+  std::vector<uint8_t> reply;
+  if (!Request(kReports, {}, &reply)) return std::move(ending_.reports);
+  Reader in(reply);
+  return GetReports(in);
+}
+
 uint32_t ProgramRun::Now() {
   std::vector<uint8_t> reply;
   if (!Request(kNow, {}, &reply)) return ending_.time;
@@ -518,6 +612,12 @@ const Ending& ProgramRun::WaitForEnd() {
     Reap(false);  // it ended without reporting: a crash
   }
   return ending_;
+}
+
+void ReportToTest(std::string what, std::vector<int64_t> values) {
+  if (!child) return;  // not inside a program's process
+  std::lock_guard lock(child->reports_mutex);
+  child->reports.push_back({std::move(what), std::move(values)});
 }
 
 std::vector<UINT> Retrieved(const std::vector<TraceEntry>& trace) {

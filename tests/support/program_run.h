@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/screen_image.h"
+
 namespace stripband::testing {
 
 struct DesktopSettings {
@@ -27,9 +29,13 @@ struct DesktopSettings {
   uint32_t double_click_time = 500;
   int double_click_width = 4;
   int double_click_height = 4;
-  bool refuse_windows = false;      // the desktop cannot create windows
-  std::vector<RECT> other_windows;  // other programs' windows, below ours
-  int foreground_other = -1;        // which of them is active at start
+  bool refuse_windows = false;          // the desktop cannot create windows
+  std::vector<RECT> other_windows;      // other programs' windows, below ours
+  int foreground_other = -1;            // which of them is active at start
+  uint32_t start_time = 10000;          // the desktop clock when the program starts
+  uint32_t desktop_colour = 0xFFFFFF;   // the desktop picture beneath everything, 0xRRGGBB
+  std::vector<uint32_t> desktop_image;  // or a whole picture of the screen's size
+  int failing_bitmaps = 0;  // the process's first bitmap creations fail, as without memory
 };
 
 struct WindowState {
@@ -55,6 +61,15 @@ struct TraceEntry {
   uint64_t wparam;
   int64_t lparam;
   DWORD time;
+  // Window procedure calls under way when this one began: 0 when the program's own code made
+  // the call outside any window procedure (its loop, its start-up or its shutdown).
+  uint32_t depth;
+};
+
+// Values a program started with a custom entry hands to the test (ReportToTest).
+struct Report {
+  std::string what;
+  std::vector<int64_t> values;
 };
 
 struct Ending {
@@ -67,8 +82,11 @@ struct Ending {
   int classes = 0;
   int accelerator_tables = 0;
   int timer_periods = 0;
+  int bitmaps = 0;
+  int device_contexts = 0;
   DWORD common_controls = 0;
   std::vector<TraceEntry> trace;  // what the process recorded and nobody took yet
+  std::vector<Report> reports;    // what the entry reported and nobody took yet
 };
 
 enum class Mouse { kLeft, kRight };
@@ -103,6 +121,16 @@ class ProgramRun {
   std::vector<WindowState> Windows();  // top to bottom
   WindowState OnlyWindow();            // fails the test unless there is exactly one
   std::vector<TraceEntry> TakeTrace();
+  std::vector<Report> TakeReports();  // in the order the entry made them
+  // The value of one of the program's variables, read while the program waits: pass the
+  // variable's address in the test process, which is the program's address too.
+  template <typename T>
+  T Peek(const T* variable) {
+    T value{};
+    PeekBytes(variable, &value, sizeof(T));
+    return value;
+  }
+  ScreenImage Screen();  // what the screen shows
   uint32_t Now();
   std::string Stderr();  // what the process wrote to standard error so far
   // Waits for the process to end (it is killed after a few seconds of real time).
@@ -110,16 +138,22 @@ class ProgramRun {
 
  private:
   struct Frame;
+  bool PeekBytes(const void* address, void* out, size_t size);
   bool Request(uint32_t op, std::vector<uint8_t> args, std::vector<uint8_t>* reply);
   void ReadEnding(const std::vector<uint8_t>& payload);
   void Reap(bool kill);
 
+  DesktopSettings settings_;
   pid_t pid_ = -1;
   int channel_ = -1;
   int stderr_fd_ = -1;
   bool running_ = false;
   Ending ending_;
 };
+
+// For a custom entry, inside the program's process: hands values to the test, which reads them
+// with TakeReports() or, once the process has ended, in Ending::reports.
+void ReportToTest(std::string what, std::vector<int64_t> values);
 
 // Numbers of the messages the program took from its queue, in order.
 std::vector<UINT> Retrieved(const std::vector<TraceEntry>& trace);
