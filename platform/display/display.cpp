@@ -1,28 +1,20 @@
 #include "display/display.h"
 
-#include <errno.h>
 #include <time.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 namespace platform::display {
 namespace {
 
 // Stands in when no backend could be opened: windows cannot be created, as on a desktop
-// that refuses them, and the program ends the way it does for that case.
+// that refuses them, and the program ends the way it does for that case. Whoever chose the
+// display (the process entry) has already said why.
 class UnavailableDisplay final : public Display {
  public:
   Metrics GetMetrics() override { return Metrics{}; }
-  bool CreateSurface(SurfaceId, const SurfaceState&) override {
-    if (!reported_) {
-      std::fprintf(stderr, "%s: cannot open display: no display backend is available\n",
-                   program_invocation_short_name);
-      reported_ = true;
-    }
-    return false;
-  }
+  bool CreateSurface(SurfaceId, const SurfaceState&) override { return false; }
   void UpdateSurface(SurfaceId, const SurfaceState&) override {}
   void DestroySurface(SurfaceId) override {}
   void SetPicture(SurfaceId, std::shared_ptr<const Picture>) override {}
@@ -41,9 +33,6 @@ class UnavailableDisplay final : public Display {
   void Sleep(uint32_t milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
-
- private:
-  bool reported_ = false;
 };
 
 std::unique_ptr<Display>& Installed() {

@@ -125,7 +125,8 @@ class Display {
 };
 
 // The display the Win32 layer talks to. Without one installed, a display that cannot be
-// opened stands in: every surface creation fails after one line on standard error.
+// opened stands in: every surface creation fails (the process entry says why, in one line on
+// standard error).
 Display& CurrentDisplay();
 void InstallDisplay(std::unique_ptr<Display> display);
 

@@ -1,0 +1,423 @@
+// The real program on a real X desktop: what a user sees and what ends it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tests/e2e/x_desktop.h"
+
+namespace stripband::e2e {
+namespace {
+
+// The band's window: 1920 × 50, centred vertically on the 1080-row screen as a 58-row window
+// (its sizing border included) would be.
+constexpr int kBandTop = 511;
+constexpr int kBandWidth = 1920;
+constexpr int kBandHeight = 50;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+int CountLines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The program, started on a desktop.
+class Band {
+ public:
+  explicit Band(XDesktop& desktop)
+      : desktop_(desktop),
+        stderr_path_(desktop.directory() + "/band." + std::to_string(++started_) + ".err"),
+        process_({STRIPBAND_BINARY}, {desktop.DisplayEnvironment()}, stderr_path_) {}
+
+  // The band's window once it has its final size, or nothing after a long wait.
+  std::optional<ClientWindow> WaitShown() {
+    std::optional<ClientWindow> shown;
+    XDesktop::Eventually([&] {
+      shown = desktop_.FindClient(process_.pid());
+      return shown && shown->viewable && shown->height == kBandHeight;
+    });
+    if (shown && shown->viewable && shown->height == kBandHeight) return shown;
+    return std::nullopt;
+  }
+
+  std::optional<ClientWindow> Where() { return desktop_.FindClient(process_.pid()); }
+  int Top() {
+    auto where = Where();
+    return where ? where->y : -1;
+  }
+  Child& process() { return process_; }
+  std::string Stderr() const { return ReadFile(stderr_path_); }
+
+ private:
+  static inline int started_ = 0;
+  XDesktop& desktop_;
+  std::string stderr_path_;
+  Child process_;
+};
+
+class BandTest : public ::testing::Test {
+ public:
+  // What a user or another program does; each returns once it is done, false if it failed.
+  bool Key(const std::string& keys) { return desktop_.Xdotool({"key", "--clearmodifiers", keys}); }
+  bool MoveTo(int x, int y) {
+    return desktop_.Xdotool({"mousemove", std::to_string(x), std::to_string(y)});
+  }
+  bool Click(int button) { return desktop_.Xdotool({"click", std::to_string(button)}); }
+  bool RightPressOnTheBand() { return MoveTo(960, kBandTop + 25) && Click(3); }
+  XDesktop& desktop() { return desktop_; }
+  XWindow window() const { return window_; }
+
+ protected:
+  void Open(const DesktopOptions& options = {}) {
+    std::string error = desktop_.Start(options);
+    ASSERT_EQ(error, "") << "the desktop could not start";
+  }
+
+  // Starts the band and waits until it is on the screen.
+  void StartBand() {
+    band_ = std::make_unique<Band>(desktop_);
+    auto shown = band_->WaitShown();
+    ASSERT_TRUE(shown) << "the band never appeared; stderr: " << band_->Stderr();
+    window_ = shown->window;
+  }
+
+  void Save(const Screen& screen, const std::string& name) {
+    std::string path = std::string(STRIPBAND_E2E_SCREENS) + "/" + name + ".png";
+    EXPECT_TRUE(screen.SavePng(path)) << path;
+  }
+
+  // The band has handled all input sent so far and is still there.
+  void ExpectStillRunning(const std::string& after) {
+    EXPECT_TRUE(desktop_.Ping(window_)) << "no answer after " << after;
+    EXPECT_TRUE(band_->process().Running()) << "ended by " << after;
+  }
+
+  void ExpectEndsWithZero() {
+    auto status = band_->process().WaitForExit();
+    ASSERT_TRUE(status) << "still running";
+    EXPECT_TRUE(status->exited) << "killed by signal " << status->signal;
+    EXPECT_EQ(status->code, 0);
+    EXPECT_EQ(band_->Stderr(), "");
+  }
+
+  XDesktop desktop_;
+  std::unique_ptr<Band> band_;
+  XWindow window_ = 0;
+};
+
+// --- Where the band is, and what it shows -------------------------------------------------
+
+// The canvas's rows as stored (B, G, R, A, premultiplied), grouped where their most frequent
+// pixel is the same.
+struct CanvasRows {
+  std::vector<int> rows;
+  int b, g, r, a;
+};
+
+const CanvasRows kCanvas[] = {
+    {{0, 4, 6, 8}, 17, 158, 180, 181},
+    {{1}, 17, 159, 182, 183},
+    {{2, 5, 7}, 17, 159, 181, 182},
+    {{3}, 0, 28, 33, 255},
+    {{9, 10, 13, 14}, 18, 159, 181, 182},
+    {{11, 12, 16}, 18, 158, 180, 181},
+    {{15}, 18, 157, 180, 181},
+    {{17, 18}, 19, 157, 179, 180},
+    {{19, 20, 23, 25, 26, 27, 29, 30, 32, 33, 34, 35}, 19, 156, 179, 180},
+    {{21, 28}, 19, 155, 178, 179},
+    {{22, 24, 31}, 19, 157, 180, 181},
+    {{36, 38, 39}, 20, 155, 178, 179},
+    {{37}, 20, 156, 179, 180},
+    {{40, 41}, 20, 154, 177, 178},
+    {{42, 43, 44}, 20, 154, 176, 177},
+    {{45}, 20, 153, 175, 176},
+    {{46}, 19, 152, 174, 175},
+    {{47}, 19, 151, 173, 174},
+    {{48}, 19, 150, 173, 174},
+    {{49}, 19, 150, 172, 173},
+};
+
+// What Win32 shows for a premultiplied sample with the band's constant alpha of 120.
+double Shown(int p, int a, int beneath) {
+  return p * 120.0 / 255.0 + beneath * (1.0 - a * 120.0 / 65025.0);
+}
+
+Rgb ShownOver(const CanvasRows& rows, Rgb q) {
+  return Rgb{static_cast<int>(std::lround(Shown(rows.r, rows.a, q.r))),
+             static_cast<int>(std::lround(Shown(rows.g, rows.a, q.g))),
+             static_cast<int>(std::lround(Shown(rows.b, rows.a, q.b)))};
+}
+
+class BandPlacement : public BandTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BandPlacement, LiesAcrossTheMiddleOfTheScreenAboveOtherWindows) {
+  bool window_manager = GetParam();
+  Open({.window_manager = window_manager});
+  StartBand();
+  auto where = band_->Where();
+  ASSERT_TRUE(where);
+  EXPECT_EQ(where->x, 0);
+  EXPECT_EQ(where->y, kBandTop);
+  EXPECT_EQ(where->width, kBandWidth);
+  EXPECT_EQ(where->height, kBandHeight);
+
+  // Another program's window opened afterwards, over the band, stays beneath it: its red is
+  // tinted by the band's yellow.
+  desktop_.OpenWindow(0, 300, 1920, 500, 0xFF0000);
+  const CanvasRows& row20 = kCanvas[8];
+  const Rgb red{255, 0, 0};
+  Screen screen;
+  bool tinted = XDesktop::Eventually([&] {
+    screen = desktop_.Capture();
+    return screen.width > 0 && Rgb::Of(screen.At(960, 700)) == red &&
+           Near(Rgb::Of(screen.At(960, kBandTop + 20)), ShownOver(row20, red), 1);
+  });
+  Save(screen, window_manager ? "band-above-window-openbox" : "band-above-window");
+  EXPECT_TRUE(tinted) << "band row 20 over the red window shows "
+                      << Describe(Rgb::Of(screen.At(960, kBandTop + 20)));
+  if (window_manager) {
+    std::vector<XAtom> state = desktop_.AtomsOf(window_, "_NET_WM_STATE");
+    EXPECT_NE(std::find(state.begin(), state.end(), desktop_.Intern("_NET_WM_STATE_ABOVE")),
+              state.end());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, BandPlacement, ::testing::Values(false, true),
+                         [](const auto& info) {
+                           return info.param ? "UnderOpenbox" : "WithoutWindowManager";
+                         });
+
+// The most frequent colour along one screen row of the band.
+Rgb MostFrequent(const Screen& screen, int y) {
+  std::map<uint32_t, int> counts;
+  for (int x = 0; x < kBandWidth; ++x) ++counts[screen.At(x, y)];
+  auto best = std::max_element(counts.begin(), counts.end(),
+                               [](const auto& a, const auto& b) { return a.second < b.second; });
+  return Rgb::Of(best->first);
+}
+
+struct Background {
+  const char* name;
+  uint32_t colour;
+};
+
+class BandPicture : public BandTest, public ::testing::WithParamInterface<Background> {};
+
+TEST_P(BandPicture, TintsTheDesktopRowByRow) {
+  const Background background = GetParam();
+  Open({.background = background.colour});
+  StartBand();
+  const Rgb q = Rgb::Of(background.colour);
+  auto expected = [&](const CanvasRows& rows) { return ShownOver(rows, q); };
+  // The compositor may still be catching up with the band's arrival.
+  Screen screen;
+  XDesktop::Eventually([&] {
+    screen = desktop_.Capture();
+    return screen.width > 0 && Near(MostFrequent(screen, kBandTop), expected(kCanvas[0]), 1);
+  });
+  Save(screen, std::string("band-over-") + background.name);
+  for (const CanvasRows& group : kCanvas) {
+    for (int row : group.rows) {
+      Rgb seen = MostFrequent(screen, kBandTop + row);
+      EXPECT_TRUE(Near(seen, expected(group), 1))
+          << "row " << row << " shows " << Describe(seen) << ", expected about "
+          << Describe(expected(group));
+    }
+  }
+  // Nothing of a frame around it: the desktop shows right above and below.
+  EXPECT_EQ(MostFrequent(screen, kBandTop - 1), q);
+  EXPECT_EQ(MostFrequent(screen, kBandTop + kBandHeight), q);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, BandPicture,
+                         ::testing::Values(Background{"white", 0xFFFFFF},
+                                           Background{"black", 0x000000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Endings ---------------------------------------------------------------------------------
+
+struct Ending {
+  const char* name;
+  bool window_manager;
+  bool (*act)(BandTest&);
+  const char* keyboard_layout = "us";
+};
+
+class BandEnding : public BandTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(BandEnding, EndsWithExitCodeZero) {
+  Open(
+      {.window_manager = GetParam().window_manager, .keyboard_layout = GetParam().keyboard_layout});
+  StartBand();
+  ASSERT_TRUE(GetParam().act(*this));
+  ExpectEndsWithZero();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, BandEnding,
+    ::testing::Values(
+        Ending{"Letter", false, [](BandTest& t) { return t.Key("a"); }},
+        Ending{"CapitalLetter", false, [](BandTest& t) { return t.Key("shift+q"); }},
+        Ending{"Escape", false, [](BandTest& t) { return t.Key("Escape"); }},
+        Ending{"Enter", false, [](BandTest& t) { return t.Key("Return"); }},
+        Ending{"ControlLetter", false, [](BandTest& t) { return t.Key("ctrl+b"); }},
+        Ending{"DeadKeyThenLetter", false,
+               [](BandTest& t) { return t.Key("dead_acute") && t.Key("e"); }, "de"},
+        Ending{"AltGrCharacter", false, [](BandTest& t) { return t.Key("ISO_Level3_Shift+q"); },
+               "de"},
+        Ending{"LetterUnderOpenbox", true, [](BandTest& t) { return t.Key("x"); }},
+        Ending{"AltF4", false, [](BandTest& t) { return t.Key("alt+F4"); }},
+        Ending{"AltF4UnderOpenbox", true, [](BandTest& t) { return t.Key("alt+F4"); }},
+        Ending{"DeleteWindowFromAnotherClient", false,
+               [](BandTest& t) {
+                 t.desktop().SendDeleteWindow(t.window());
+                 return true;
+               }},
+        Ending{"CloseRequestFromAPager", false,
+               [](BandTest& t) {
+                 t.desktop().RequestClose(t.window());
+                 return true;
+               }},
+        Ending{"CloseRequestFromAPagerUnderOpenbox", true,
+               [](BandTest& t) {
+                 t.desktop().RequestClose(t.window());
+                 return true;
+               }},
+        Ending{"RightPress", false, [](BandTest& t) { return t.RightPressOnTheBand(); }},
+        Ending{"RightPressUnderOpenbox", true,
+               [](BandTest& t) { return t.RightPressOnTheBand(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BandTest, ARightPressEndsItOnlyAfterAPause) {
+  Open();
+  StartBand();
+  ASSERT_TRUE(MoveTo(960, kBandTop + 25));
+  ASSERT_TRUE(desktop_.Ping(window_));
+  auto pressed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Click(3));
+  ExpectEndsWithZero();
+  auto lasted = std::chrono::steady_clock::now() - pressed;
+  EXPECT_GE(lasted, std::chrono::milliseconds(200));
+}
+
+TEST_F(BandTest, KeysThatTypeNoCharacterLeaveItRunning) {
+  Open({.keyboard_layout = "de"});
+  StartBand();
+  // Tab is taken by the band's accelerators; Alt with a letter is a system character; a dead
+  // key only prepares the next one, which then types its accent.
+  for (const char* keys : {"shift", "ctrl", "alt", "Tab", "shift+Tab", "F1", "F10", "Left", "Home",
+                           "Page_Down", "Insert", "Delete", "alt+a", "dead_acute"}) {
+    ASSERT_TRUE(Key(keys)) << keys;
+    ExpectStillRunning(keys);
+  }
+  ASSERT_TRUE(Key("space"));
+  ExpectEndsWithZero();
+}
+
+// --- The mouse -------------------------------------------------------------------------------
+
+TEST_F(BandTest, IsPickedUpCarriedWithinItsLimitsAndPutDown) {
+  Open();
+  StartBand();
+  // Carries the pointer in steps that keep it over the band's client area (picked up 11 rows
+  // below the top edge, with a 4-row border), waiting for the band to follow each one.
+  auto carry = [&](int from, int to) {
+    int step = from < to ? 20 : -5;
+    for (int y = from; y != to;) {
+      y = std::abs(to - y) < std::abs(step) ? to : y + step;
+      if (!MoveTo(104, y) || !desktop_.Ping(window_)) return false;
+    }
+    return true;
+  };
+  ASSERT_TRUE(MoveTo(104, 525) && Click(1));  // client (100, 10)
+  ASSERT_TRUE(desktop_.Ping(window_));
+  EXPECT_EQ(band_->Top(), kBandTop) << "moved by the press itself";
+  ASSERT_TRUE(carry(525, 300));
+  EXPECT_EQ(band_->Top(), 289);
+  ASSERT_TRUE(carry(300, 12));
+  EXPECT_EQ(band_->Top(), 1);
+  ASSERT_TRUE(carry(12, 5));
+  EXPECT_EQ(band_->Top(), 1) << "the top edge went above row 1";
+  ASSERT_TRUE(carry(5, 1010));
+  EXPECT_EQ(band_->Top(), 999);
+  ASSERT_TRUE(carry(1010, 1020));
+  EXPECT_EQ(band_->Top(), 999) << "the top edge went below row 999";
+
+  ASSERT_TRUE(Click(1));  // put down
+  ASSERT_TRUE(carry(1020, 1040));
+  EXPECT_EQ(band_->Top(), 999) << "still carried after the second press";
+  Screen screen = desktop_.Capture();
+  Save(screen, "band-put-down-at-999");
+  ASSERT_TRUE(Key("a"));
+  ExpectEndsWithZero();
+}
+
+TEST_F(BandTest, APressOnTheBorderDoesNotPickItUp) {
+  Open();
+  StartBand();
+  ASSERT_TRUE(MoveTo(960, kBandTop + 1) && Click(1));  // the top sizing border
+  ASSERT_TRUE(MoveTo(960, kBandTop + 20) && MoveTo(960, kBandTop + 30));
+  ASSERT_TRUE(desktop_.Ping(window_));
+  auto where = band_->Where();
+  ASSERT_TRUE(where);
+  EXPECT_EQ(where->y, kBandTop);
+  EXPECT_EQ(where->height, kBandHeight);
+  // The button's release ended the border's resize loop, which would otherwise take the keys.
+  ASSERT_TRUE(Key("a"));
+  ExpectEndsWithZero();
+}
+
+// --- Without a display -----------------------------------------------------------------------
+
+TEST(BandWithoutDisplay, EndsWithExitCodeZeroAndSaysWhyInOneLine) {
+  // A display that was there and is gone, and no display at all.
+  std::string gone;
+  {
+    XDesktop desktop;
+    ASSERT_EQ(desktop.Start({.compositor = false}), "");
+    gone = desktop.name();
+  }
+  char pattern[] = "/tmp/stripband-e2e-XXXXXX";
+  ASSERT_TRUE(mkdtemp(pattern));
+  std::string directory = pattern;
+  for (const std::string& environment : {"DISPLAY=" + gone, std::string("DISPLAY=")}) {
+    SCOPED_TRACE(environment);
+    std::string err = directory + "/band.err";
+    std::remove(err.c_str());
+    Child band({STRIPBAND_BINARY}, {environment}, err);
+    auto status = band.WaitForExit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->exited);
+    EXPECT_EQ(status->code, 0);
+    std::string said = ReadFile(err);
+    EXPECT_EQ(CountLines(said), 1) << said;
+    EXPECT_NE(said.find("cannot open display"), std::string::npos) << said;
+  }
+  std::filesystem::remove_all(directory);
+}
+
+TEST_F(BandTest, EndsWithExitCodeZeroWhenTheDisplayGoes) {
+  Open({.compositor = false});
+  StartBand();
+  desktop_.Stop();
+  auto status = band_->process().WaitForExit();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(status->exited) << "killed by signal " << status->signal;
+  EXPECT_EQ(status->code, 0);
+  std::string said = band_->Stderr();
+  EXPECT_EQ(CountLines(said), 1) << said;
+  EXPECT_NE(said.find("lost the connection"), std::string::npos) << said;
+}
+
+}  // namespace
+}  // namespace stripband::e2e
