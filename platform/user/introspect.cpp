@@ -30,6 +30,8 @@ std::vector<std::string> RegisteredClasses() {
 
 size_t LiveAcceleratorTables() { return State().accelerators.size(); }
 
+void EnableTrace() { State().tracing = true; }
+
 std::vector<TraceRecord> TakeTrace() {
   std::vector<TraceRecord> trace;
   trace.swap(State().trace);

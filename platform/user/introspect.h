@@ -28,6 +28,8 @@ struct WindowSnapshot {
 std::vector<WindowSnapshot> SnapshotWindows();  // top to bottom
 std::vector<std::string> RegisteredClasses();
 size_t LiveAcceleratorTables();
+// Starts recording every message that reaches a window procedure or leaves GetMessageA.
+void EnableTrace();
 // The records since the last call.
 std::vector<TraceRecord> TakeTrace();
 

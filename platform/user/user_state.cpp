@@ -63,6 +63,7 @@ void MessageQueue::RemoveFor(HWND hwnd) {
 
 void Record(TraceRecord::Kind kind, bool sent, HWND hwnd, UINT message, WPARAM wparam,
             LPARAM lparam, DWORD time) {
+  if (!State().tracing) return;
   auto& trace = State().trace;
   if (trace.size() >= State().trace_limit) trace.erase(trace.begin(), trace.begin() + 1000);
   trace.push_back({kind, sent, hwnd, message, wparam, lparam, time, State().proc_depth});
@@ -105,9 +106,14 @@ void SyncSurface(const Window& window) {
 }
 
 void SyncStacking() {
-  std::vector<display::SurfaceId> ids;
-  for (HWND hwnd : State().z_order) ids.push_back(reinterpret_cast<display::SurfaceId>(hwnd));
-  display::CurrentDisplay().Restack(ids);
+  UserState& state = State();
+  if (state.z_order == state.shown_stack) return;
+  state.shown_stack = state.z_order;
+  state.stack_ids.clear();
+  for (HWND hwnd : state.z_order) {
+    state.stack_ids.push_back(reinterpret_cast<display::SurfaceId>(hwnd));
+  }
+  display::CurrentDisplay().Restack(state.stack_ids);
 }
 
 }  // namespace platform::user

@@ -102,8 +102,13 @@ struct UserState {
   bool pointer_moved_under = false;
   KeyState keys;
   ClickRecord last_click;
+  // Off unless a test driver asks for it: a real program has no use for the record.
+  bool tracing = false;
   std::vector<TraceRecord> trace;
   size_t trace_limit = 200000;
+  // The stacking the display was last told, and room to tell it again without allocating.
+  std::vector<HWND> shown_stack;
+  std::vector<display::SurfaceId> stack_ids;
   uint32_t proc_depth = 0;  // window procedure calls under way on the owning thread
   uintptr_t next_handle = 0x10010;
   ATOM last_atom = 0xC000;  // class atoms are never reused while the process lives

@@ -330,6 +330,7 @@ void ServeForever() {
   child = new Child{channel, display.get(), static_cast<DWORD>(syscall(SYS_gettid)), {}};
   platform::display::InstallDisplay(std::move(display));
   platform::kernel::SetExitHandler(ReportExit);
+  if (settings.trace) platform::user::EnableTrace();
   platform::gdi::FailNextBitmaps(settings.failing_bitmaps);
   std::thread(ServeForever).detach();
   if (entry) {

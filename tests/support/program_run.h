@@ -35,7 +35,8 @@ struct DesktopSettings {
   uint32_t start_time = 10000;          // the desktop clock when the program starts
   uint32_t desktop_colour = 0xFFFFFF;   // the desktop picture beneath everything, 0xRRGGBB
   std::vector<uint32_t> desktop_image;  // or a whole picture of the screen's size
-  int failing_bitmaps = 0;  // the process's first bitmap creations fail, as without memory
+  int failing_bitmaps = 0;
+  bool trace = true;  // record the messages (TakeTrace); off, the program runs as it would  // the process's first bitmap creations fail, as without memory
 };
 
 struct WindowState {
