@@ -173,6 +173,11 @@ void HeadlessDisplay::Advance(uint32_t milliseconds) {
 
 bool HeadlessDisplay::IdleLocked() const { return waiting_ && inputs_.empty() && !wake_; }
 
+bool HeadlessDisplay::IdleNow() {
+  std::lock_guard lock(mutex_);
+  return inputs_.empty() && !wake_;
+}
+
 bool HeadlessDisplay::WaitIdle(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   return idle_changed_.wait_for(lock, timeout, [this] { return IdleLocked(); });

@@ -60,6 +60,9 @@ class HeadlessDisplay final : public Display {
   void ActivateOther(int index);
   void Advance(uint32_t milliseconds);
 
+  // True when no input or wake-up is pending: a caller on the program's own thread has
+  // nothing left to take.
+  bool IdleNow();
   // True once the program waits for input with nothing left to take; false on time-out.
   bool WaitIdle(std::chrono::milliseconds timeout);
   // Runs `read` while the program cannot leave its wait, so it may read the program's state.
