@@ -137,7 +137,12 @@ BENCHMARK(BM_CarriedMove);
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    for (const Run& run : runs) {
+      // With repetitions, the median speaks for the benchmark.
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
+        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+      }
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   void Finalize() override {
