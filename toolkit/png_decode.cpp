@@ -17,6 +17,8 @@ namespace {
 const int SignatureLength = 8;
 // Sizes are held as signed 16-bit numbers; anything larger would wrap.
 const png_uint_32 LargestSide = 0x7FFF;
+// Ancillary chunks whose data libpng keeps: names of four letters, each with its terminator.
+const png_byte UnusedChunks[] = "eXIf\0iCCP\0iTXt\0pCAL\0sCAL\0sPLT\0tEXt\0zTXt";
 
 struct MemoryReader {
   const BYTE* Data;
@@ -61,6 +63,12 @@ void RequestTrueColourWithAlpha(png_structp png, int bitDepth, int colourType, b
 bool StartDecode(DecodeState* state, png_uint_32* height, int* bitDepth) {
   if (setjmp(RecoveryPoint(state->Png))) return false;
   png_set_read_fn(state->Png, &state->Reader, ReadFromMemory);
+  // The picture needs none of these, and libpng reads each into a buffer of the length the
+  // chunk claims, allocated and zero-filled before the data is read: a damaged length would
+  // cost gigabytes. Skipped, they are never held; unknown chunks are skipped too.
+  png_set_keep_unknown_chunks(state->Png, PNG_HANDLE_CHUNK_NEVER, NULL, 0);
+  png_set_keep_unknown_chunks(state->Png, PNG_HANDLE_CHUNK_NEVER, UnusedChunks,
+                              sizeof(UnusedChunks) / 5);
   state->Info = png_create_info_struct(state->Png);
   if (!state->Info) return false;
   png_read_info(state->Png, state->Info);

@@ -1,6 +1,7 @@
 // DIB sections, memory device contexts and the calls that handle them.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -86,7 +87,10 @@ HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, VOID** 
   bitmap.stride = bitmap.width * 4;
   size_t size = static_cast<size_t>(bitmap.stride) * bitmap.height;
   bitmap.header.biSizeImage = static_cast<DWORD>(size);
-  bitmap.bits.reset(new (std::nothrow) uint8_t[size]());
+  // NOTE: calloc takes large blocks as fresh zero pages from the system, so a section costs
+  // memory only where it is written, as on Windows; zero-filling here would commit it all at
+  // once, 4 GiB for a picture whose header claims 32767 × 32767 pixels.
+  bitmap.bits.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
   if (!bitmap.bits) return nullptr;
   HBITMAP handle = TheObjects().NewHandle<HBITMAP>();
   if (bits) *bits = bitmap.bits.get();

@@ -6,16 +6,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace platform::gdi {
+
+// Section memory comes from calloc (see CreateDIBSection).
+struct FreeBits {
+  void operator()(uint8_t* bits) const { std::free(bits); }
+};
 
 struct Bitmap {
   BITMAPINFOHEADER header{};  // as created; biHeight < 0 is top-down
   int width = 0;
   int height = 0;  // rows, always positive
   int stride = 0;
-  std::unique_ptr<uint8_t[]> bits;
+  std::unique_ptr<uint8_t, FreeBits> bits;
   HDC selected_into = nullptr;
 
   // The first byte of picture row `row` (row 0 is the top of the picture).

@@ -2,7 +2,11 @@
 #ifndef STRIPBAND_PLATFORM_MMSYSTEM_H
 #define STRIPBAND_PLATFORM_MMSYSTEM_H
 
-#include <windows.h>
+// NOTE: like Windows' own, this header builds on <windows.h> and does not include it: a
+// program includes <windows.h> first. Failing here keeps a wrong order from reaching Windows.
+#ifndef STRIPBAND_PLATFORM_WINDOWS_H
+#error "include <windows.h> before <mmsystem.h>"
+#endif
 
 #ifdef __cplusplus
 extern "C" {

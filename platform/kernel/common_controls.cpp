@@ -1,4 +1,5 @@
 // Common controls. None are used yet, so initialising them only checks the request.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "kernel/process.h"

@@ -1,7 +1,7 @@
 // Sleep and the system timer resolution. Time is the display's: the virtual desktop of the
 // tests runs a clock of its own.
-#include <mmsystem.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <atomic>
 

@@ -173,6 +173,60 @@ void XDesktop::Stop() {
   if (x_) XCloseDisplay(x_);
   x_ = nullptr;
   while (!children_.empty()) children_.pop_back();
+  server_ = compositor_ = window_manager_ = nullptr;
+}
+
+void XDesktop::KillServer() {
+  // Our own connection goes first: Xlib ends a process whose server vanishes under it.
+  if (x_) XCloseDisplay(x_);
+  x_ = nullptr;
+  if (!server_) return;
+  kill(server_->pid(), SIGKILL);
+  server_->WaitForExit();
+}
+
+bool XDesktop::StopCompositor() {
+  if (!compositor_) return false;
+  compositor_->Stop();
+  compositor_ = nullptr;
+  return WaitForSelection("_NET_WM_CM_S0", false);
+}
+
+bool XDesktop::StartCompositor() {
+  children_.push_back(std::make_unique<Child>(
+      std::vector<std::string>{"picom", "--backend", "xrender", "--config", "/dev/null"},
+      std::vector<std::string>{DisplayEnvironment()}, directory_ + "/picom.log"));
+  compositor_ = children_.back().get();
+  return WaitForSelection("_NET_WM_CM_S0");
+}
+
+XWindow XDesktop::WindowManagerCheck() {
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  Window check = None;
+  if (XGetWindowProperty(x_, DefaultRootWindow(x_), Intern("_NET_SUPPORTING_WM_CHECK"), 0, 1,
+                         False, XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+      data && count == 1) {
+    check = *reinterpret_cast<unsigned long*>(data);
+  }
+  if (data) XFree(data);
+  return check;
+}
+
+bool XDesktop::ReplaceWindowManager() {
+  Child* old = window_manager_;
+  XWindow old_check = WindowManagerCheck();
+  children_.push_back(std::make_unique<Child>(
+      std::vector<std::string>{"openbox", "--replace", "--sm-disable"},
+      std::vector<std::string>{DisplayEnvironment()}, directory_ + "/openbox.log"));
+  window_manager_ = children_.back().get();
+  bool taken_over = Eventually([&] {
+    XWindow check = WindowManagerCheck();
+    return check != None && check != old_check;
+  });
+  return taken_over && (!old || old->WaitForExit());
 }
 
 void XDesktop::PauseBriefly() { std::this_thread::sleep_for(20ms); }
@@ -189,6 +243,7 @@ std::string XDesktop::StartServer() {
       std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-fbdir",
                                directory_, "-nolisten", "tcp", "-noreset"},
       std::vector<std::string>{}, directory_ + "/xvfb.log", ready[1]));
+  server_ = children_.back().get();
   close(ready[1]);
   std::string number;
   pollfd fd{ready[0], POLLIN, 0};
@@ -217,6 +272,7 @@ std::string XDesktop::Start(const DesktopOptions& options) {
   if (options.window_manager) {
     children_.push_back(std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"},
                                                 env, directory_ + "/openbox.log"));
+    window_manager_ = children_.back().get();
     if (!WaitForWindowManager()) return "openbox did not start";
   }
   if (options.keyboard_layout != "us") {
@@ -230,33 +286,17 @@ std::string XDesktop::Start(const DesktopOptions& options) {
                    directory_ + "/hsetroot.log");
   auto status = background.WaitForExit();
   if (!status || status->code != 0) return "hsetroot failed";
-  if (options.compositor) {
-    children_.push_back(std::make_unique<Child>(
-        std::vector<std::string>{"picom", "--backend", "xrender", "--config", "/dev/null"}, env,
-        directory_ + "/picom.log"));
-    if (!WaitForSelection("_NET_WM_CM_S0")) return "picom did not start";
-  }
+  if (options.compositor && !StartCompositor()) return "picom did not start";
   return "";
 }
 
-bool XDesktop::WaitForSelection(const char* selection) {
+bool XDesktop::WaitForSelection(const char* selection, bool owned) {
   Atom atom = Intern(selection);
-  return Eventually([&] { return XGetSelectionOwner(x_, atom) != None; });
+  return Eventually([&] { return (XGetSelectionOwner(x_, atom) != None) == owned; });
 }
 
 bool XDesktop::WaitForWindowManager() {
-  Atom check = Intern("_NET_SUPPORTING_WM_CHECK");
-  return Eventually([&] {
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    bool set = XGetWindowProperty(x_, DefaultRootWindow(x_), check, 0, 1, False, XA_WINDOW, &type,
-                                  &format, &count, &after, &data) == Success &&
-               count == 1;
-    if (data) XFree(data);
-    return set;
-  });
+  return Eventually([&] { return WindowManagerCheck() != None; });
 }
 
 Screen XDesktop::Capture() const {
@@ -297,6 +337,8 @@ bool XDesktop::Xdotool(const std::vector<std::string>& arguments) {
 }
 
 Atom XDesktop::Intern(const char* name) { return XInternAtom(x_, name, False); }
+
+Window XDesktop::Root() const { return DefaultRootWindow(x_); }
 
 std::optional<ClientWindow> XDesktop::Geometry(Window window) {
   XWindowAttributes attributes;
@@ -428,6 +470,23 @@ void XDesktop::RequestClose(Window window) {
   event.xclient.data.l[1] = 2;  // from a pager
   XSendEvent(x_, DefaultRootWindow(x_), False, SubstructureRedirectMask | SubstructureNotifyMask,
              &event);
+  XFlush(x_);
+}
+
+void XDesktop::SendClientMessage(Window destination, Window window, Atom type, int format,
+                                 const std::vector<long>& data) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = type;
+  event.xclient.format = format;
+  // The 20 bytes of data as the format divides them.
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (format == 8 && i < 20) event.xclient.data.b[i] = static_cast<char>(data[i]);
+    if (format == 16 && i < 10) event.xclient.data.s[i] = static_cast<short>(data[i]);
+    if (format == 32 && i < 5) event.xclient.data.l[i] = data[i];
+  }
+  XSendEvent(x_, destination, False, NoEventMask, &event);
   XFlush(x_);
 }
 

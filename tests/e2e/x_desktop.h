@@ -108,9 +108,19 @@ class XDesktop {
   std::string Start(const DesktopOptions& options);
   // Takes the whole desktop down, the X server included, as a crash or a logout would.
   void Stop();
+  // Kills the X server alone, at once, with whatever else still runs on it.
+  void KillServer();
+
+  // The compositor going away and coming back; each returns once the desktop shows it.
+  bool StopCompositor();
+  bool StartCompositor();
+  // Another openbox takes over from the running window manager (openbox --replace); returns
+  // once the new one manages the desktop and the old one has gone.
+  bool ReplaceWindowManager();
 
   const std::string& name() const { return name_; }  // ":N"
   _XDisplay* x() const { return x_; }
+  XWindow Root() const;
   const std::string& directory() const { return directory_; }
   std::string DisplayEnvironment() const { return "DISPLAY=" + name_; }
 
@@ -134,6 +144,10 @@ class XDesktop {
   void SendDeleteWindow(XWindow window);
   // _NET_CLOSE_WINDOW to the root, as a pager sends it.
   void RequestClose(XWindow window);
+  // Any client message, as another client may send it to `destination`: `window` is the
+  // window the message names, `type` its message type, `format` 8, 16 or 32.
+  void SendClientMessage(XWindow destination, XWindow window, XAtom type, int format,
+                         const std::vector<long>& data);
   // An opaque window of another program, mapped above everything there is.
   XWindow OpenWindow(int x, int y, int width, int height, uint32_t colour);
   void CloseWindow(XWindow window);
@@ -152,13 +166,17 @@ class XDesktop {
  private:
   static void PauseBriefly();
   std::string StartServer();
-  bool WaitForSelection(const char* selection);
+  bool WaitForSelection(const char* selection, bool owned = true);
   bool WaitForWindowManager();
+  XWindow WindowManagerCheck();
 
   std::string directory_;
   std::string name_;
   _XDisplay* x_ = nullptr;
   std::vector<std::unique_ptr<Child>> children_;  // stopped last to first
+  Child* server_ = nullptr;
+  Child* compositor_ = nullptr;
+  Child* window_manager_ = nullptr;
   long ping_serial_ = 0;
 };
 

@@ -1,9 +1,12 @@
 // Classes and windows coming and going, and the thread's queue: registration rules,
 // DestroyWindow's messages, WM_QUIT ending GetMessageA, and where messages can be posted.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -209,6 +212,66 @@ TEST(Posting, FailsWithoutARecipientAndPostsToTheThreadWithoutAWindow) {
   EXPECT_EQ(posted[2].kind, TraceEntry::Kind::kDelivered);
   EXPECT_FALSE(posted[2].sent);
 }
+
+// Memory the program lost by the time it ended fails the run, with LeakSanitizer's report:
+// the process ends with _exit, which would skip the sanitizer's own check at exit.
+
+void* volatile held_block = nullptr;
+
+struct ExitMemory {
+  std::string name;
+  void (*before_exit)();
+  bool leaks;
+};
+void PrintTo(const ExitMemory& c, std::ostream* os) { *os << c.name; }
+
+class EndingLeaks : public ::testing::TestWithParam<ExitMemory> {};
+
+TEST_P(EndingLeaks, FailTheRunOnlyWhenMemoryIsLost) {
+  if (!LeaksCheckedAtEndings()) GTEST_SKIP() << "a build without LeakSanitizer";
+  const ExitMemory& memory = GetParam();
+  std::optional<ProgramRun> run;
+  ::testing::TestPartResultArray failures;
+  {
+    ::testing::ScopedFakeTestPartResultReporter intercept(
+        ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+    run.emplace(DesktopSettings{}, [&memory] {
+      memory.before_exit();
+      return 0;
+    });
+    run->WaitForEnd();
+  }
+  const Ending& ending = run->WaitForEnd();
+  EXPECT_TRUE(ending.called_exit);
+  EXPECT_EQ(ending.leaked, memory.leaks);
+  ASSERT_EQ(failures.size(), memory.leaks ? 1 : 0);
+  if (memory.leaks) {
+    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("LeakSanitizer"),
+              std::string::npos)
+        << "the failure does not carry the report";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, EndingLeaks,
+    ::testing::Values(
+        // Several blocks, so that a copy of the last pointer left in a register or on the stack
+        // cannot hide them all.
+        ExitMemory{"Lost",
+                   [] {
+                     for (int i = 0; i < 16; ++i) held_block = std::malloc(64);
+                     held_block = nullptr;
+                   },
+                   true},
+        ExitMemory{"Freed",
+                   [] {
+                     held_block = std::malloc(64);
+                     std::free(held_block);
+                     held_block = nullptr;
+                   },
+                   false},
+        ExitMemory{"HeldByAGlobal", [] { held_block = std::malloc(64); }, false}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace stripband::testing

@@ -36,6 +36,9 @@ const TraceEntry* First(const std::vector<TraceEntry>& trace, UINT message,
   }
   return nullptr;
 }
+// The entry lives in the trace: a temporary one would be gone before it is read.
+const TraceEntry* First(std::vector<TraceEntry>&& trace, UINT message,
+                        TraceEntry::Kind kind = TraceEntry::Kind::kDelivered) = delete;
 
 size_t CountDelivered(const std::vector<TraceEntry>& trace, UINT message) {
   size_t count = 0;
@@ -204,7 +207,8 @@ TEST(DoubleClick, CarriesTheKeyFlagsAndClientPoint) {
   run.KeyDown(VK_SHIFT);
   run.MovePointer(301, 201);
   run.Press(Mouse::kLeft);
-  const TraceEntry* dbl = First(run.TakeTrace(), WM_LBUTTONDBLCLK);
+  const std::vector<TraceEntry> trace = run.TakeTrace();
+  const TraceEntry* dbl = First(trace, WM_LBUTTONDBLCLK);
   ASSERT_NE(dbl, nullptr);
   EXPECT_EQ(dbl->wparam, static_cast<uint64_t>(MK_LBUTTON | MK_SHIFT));
   EXPECT_EQ(dbl->lparam, MAKELPARAM(301 - kClientOrigin.x, 201 - kClientOrigin.y));

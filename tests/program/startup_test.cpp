@@ -1,5 +1,6 @@
 // Start-up as the band's window and the system see it: the messages of its creation, showing
 // and topmost step, the common controls, and the window's geometry for any sizing border.
+#include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 

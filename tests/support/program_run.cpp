@@ -22,6 +22,17 @@
 #include "kernel/process.h"
 #include "user/introspect.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define STRIPBAND_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define STRIPBAND_LEAK_CHECK 1
+#endif
+#endif
+#ifdef STRIPBAND_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace stripband::testing {
 namespace {
 
@@ -185,6 +196,16 @@ struct Child {
   std::vector<Report> reports;  // what the entry reported, not yet taken
 };
 Child* child = nullptr;
+void (*program_end_hook)() = nullptr;
+
+// The process ends with _exit, which skips LeakSanitizer's own check at exit: ask for it here.
+bool LeakedAtExit() {
+#ifdef STRIPBAND_LEAK_CHECK
+  return __lsan_do_recoverable_leak_check() != 0;
+#else
+  return false;
+#endif
+}
 
 std::vector<Report> TakeChildReports() {
   std::lock_guard lock(child->reports_mutex);
@@ -198,6 +219,7 @@ void Reply(uint32_t kind, const std::vector<uint8_t>& payload) {
 
 [[noreturn]] void ReportExit(UINT code) {
   // The program's own thread: it owns the state it reads here.
+  bool leaked = LeakedAtExit();
   Writer out;
   out.Put(static_cast<int32_t>(code)).Put(child->display->Now());
   out.Put(static_cast<int32_t>(platform::user::SnapshotWindows().size()));
@@ -207,9 +229,11 @@ void Reply(uint32_t kind, const std::vector<uint8_t>& payload) {
   out.Put(platform::kernel::InitialisedCommonControls());
   out.Put(static_cast<int32_t>(platform::gdi::LiveBitmaps()));
   out.Put(static_cast<int32_t>(platform::gdi::LiveDeviceContexts()));
+  out.Put(static_cast<int32_t>(child->display->Surfaces().size())).Put(leaked);
   PutTrace(out, platform::user::TakeTrace());
   PutReports(out, TakeChildReports());
   std::fflush(stderr);
+  if (program_end_hook) program_end_hook();
   Reply(kExit, out.Take());
   _exit(static_cast<int>(code));
 }
@@ -411,9 +435,12 @@ void ProgramRun::ReadEnding(const std::vector<uint8_t>& payload) {
   ending_.common_controls = in.Get<DWORD>();
   ending_.bitmaps = in.Get<int32_t>();
   ending_.device_contexts = in.Get<int32_t>();
+  ending_.surfaces = in.Get<int32_t>();
+  ending_.leaked = in.Get<bool>();
   ending_.trace = GetTrace(in);
   ending_.reports = GetReports(in);
   Reap(false);
+  if (ending_.leaked) ADD_FAILURE() << "leaks when the program ended:\n" << Stderr();
 }
 
 void ProgramRun::Reap(bool kill) {
@@ -431,6 +458,12 @@ void ProgramRun::Reap(bool kill) {
   }
   pid_ = -1;
   running_ = false;
+  // A crash, or a sanitizer's report, which ends the process with its own exit code.
+  if (!kill && !ending_.called_exit) {
+    ADD_FAILURE() << "the program ended without ExitProcess (exit code " << ending_.exit_code
+                  << ", signal " << ending_.signal << "); its standard error:\n"
+                  << Stderr();
+  }
 }
 
 void ProgramRun::MovePointer(int x, int y) {
@@ -614,6 +647,16 @@ const Ending& ProgramRun::WaitForEnd() {
   }
   return ending_;
 }
+
+bool LeaksCheckedAtEndings() {
+#ifdef STRIPBAND_LEAK_CHECK
+  return true;
+#else
+  return false;
+#endif
+}
+
+void SetProgramEndHook(void (*hook)()) { program_end_hook = hook; }
 
 void ReportToTest(std::string what, std::vector<int64_t> values) {
   if (!child) return;  // not inside a program's process

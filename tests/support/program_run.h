@@ -85,7 +85,11 @@ struct Ending {
   int timer_periods = 0;
   int bitmaps = 0;
   int device_contexts = 0;
+  int surfaces = 0;  // what the display still shows for the layer
   DWORD common_controls = 0;
+  // In a build with LeakSanitizer: memory nothing points to any more when ExitProcess ran. The
+  // report is on the program's standard error, and the run fails with it.
+  bool leaked = false;
   std::vector<TraceEntry> trace;  // what the process recorded and nobody took yet
   std::vector<Report> reports;    // what the entry reported and nobody took yet
 };
@@ -151,6 +155,13 @@ class ProgramRun {
   bool running_ = false;
   Ending ending_;
 };
+
+// True in a build with LeakSanitizer, where every ending is checked for leaks (Ending::leaked).
+bool LeaksCheckedAtEndings();
+
+// Runs inside the program's process just before it ends through ExitProcess, after the ending
+// was taken stock of: for instruments that collect what the process did. Set it before a run.
+void SetProgramEndHook(void (*hook)());
 
 // For a custom entry, inside the program's process: hands values to the test, which reads them
 // with TakeReports() or, once the process has ended, in Ending::reports.

@@ -1,0 +1,63 @@
+// x11-minimal: the least an Xlib program does to show what stripband shows, as the yardstick
+// for its start-up (scripts/measure-x11). One 32-bit ARGB window, 1920 × 50 at (0, 511), whose
+// background is a premultiplied picture (yellow at 120/255 with a dark line on row 3), mapped
+// and raised; then it waits for events until it is killed.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+enum { kWidth = 1920, kHeight = 50, kTop = 511, kAlpha = 120 };
+
+static uint32_t Premultiplied(unsigned r, unsigned g, unsigned b) {
+  return (uint32_t)kAlpha << 24 | (r * kAlpha / 255) << 16 | (g * kAlpha / 255) << 8 |
+         (b * kAlpha / 255);
+}
+
+int main(void) {
+  Display* x = XOpenDisplay(NULL);
+  if (!x) {
+    fprintf(stderr, "x11-minimal: cannot open the display\n");
+    return 1;
+  }
+  XVisualInfo visual;
+  if (!XMatchVisualInfo(x, DefaultScreen(x), 32, TrueColor, &visual)) {
+    fprintf(stderr, "x11-minimal: no 32-bit visual\n");
+    return 1;
+  }
+  Window root = DefaultRootWindow(x);
+  XSetWindowAttributes attributes = {0};
+  attributes.colormap = XCreateColormap(x, root, visual.visual, AllocNone);
+  attributes.border_pixel = 0;
+  Window window = XCreateWindow(x, root, 0, kTop, kWidth, kHeight, 0, 32, InputOutput,
+                                visual.visual, CWColormap | CWBorderPixel, &attributes);
+
+  // Who we are, so that the measuring script finds the window.
+  long pid = getpid();
+  XChangeProperty(x, window, XInternAtom(x, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                  (unsigned char*)&pid, 1);
+
+  uint32_t* pixels = malloc(sizeof(uint32_t) * kWidth * kHeight);
+  for (int i = 0; i < kWidth * kHeight; ++i) {
+    pixels[i] = i / kWidth == 3 ? Premultiplied(40, 40, 40) : Premultiplied(255, 255, 0);
+  }
+  XImage* image = XCreateImage(x, visual.visual, 32, ZPixmap, 0, (char*)pixels, kWidth, kHeight, 32,
+                               kWidth * 4);
+  // The words are in the host's byte order; Xlib converts them for the server.
+  const uint16_t probe = 1;
+  image->byte_order = *(const uint8_t*)&probe ? LSBFirst : MSBFirst;
+  Pixmap picture = XCreatePixmap(x, window, kWidth, kHeight, 32);
+  GC gc = XCreateGC(x, picture, 0, NULL);
+  XPutImage(x, picture, gc, image, 0, 0, 0, 0, kWidth, kHeight);
+  XSetWindowBackgroundPixmap(x, window, picture);
+  XMapRaised(x, window);
+  XFlush(x);
+
+  for (;;) {
+    XEvent event;
+    XNextEvent(x, &event);
+  }
+}
