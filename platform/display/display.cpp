@@ -18,6 +18,7 @@ class UnavailableDisplay final : public Display {
   void UpdateSurface(SurfaceId, const SurfaceState&) override {}
   void DestroySurface(SurfaceId) override {}
   void SetPicture(SurfaceId, std::shared_ptr<const Picture>) override {}
+  void SetIcon(SurfaceId, std::shared_ptr<const Picture>) override {}
   void Restack(std::span<const SurfaceId>) override {}
   void Activate(SurfaceId) override {}
   void SetCursor(Cursor) override {}

@@ -106,6 +106,8 @@ class Display {
   // A layered surface shows this picture from now on, through moves, until replaced; the
   // display keeps its own copy. Where a pixel's alpha is 0 input passes through.
   virtual void SetPicture(SurfaceId id, std::shared_ptr<const Picture> picture) = 0;
+  // The icon the desktop shows for the surface (its taskbar entry): straight alpha this time.
+  virtual void SetIcon(SurfaceId id, std::shared_ptr<const Picture> icon) = 0;
   // Our surfaces from the top of the stack down.
   virtual void Restack(std::span<const SurfaceId> top_to_bottom) = 0;
   // Ask for the keyboard focus (activation by the program or by a click).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "user/resources.h"
 #include "user/user_state.h"
 
 namespace platform::user {
@@ -122,6 +123,14 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
   if (!display::CurrentDisplay().CreateSurface(reinterpret_cast<display::SurfaceId>(hwnd),
                                                surface)) {
     return nullptr;
+  }
+  if (const IconImage* icon = FindIconImage(window.window_class->icon)) {
+    auto picture = std::make_shared<display::Picture>();
+    picture->width = icon->width;
+    picture->height = icon->height;
+    picture->pixels = icon->pixels;
+    display::CurrentDisplay().SetIcon(reinterpret_cast<display::SurfaceId>(hwnd),
+                                      std::move(picture));
   }
   QueueOf(window.thread, true);
   {

@@ -12,6 +12,9 @@
 #include "tests/e2e/band_process.h"
 #include "tests/e2e/x_desktop.h"
 
+// NOTE: after everything else: Xlib's macros (None, Bool, Status) clash with other headers.
+#include <X11/Xlib.h>
+
 namespace stripband::e2e {
 namespace {
 
@@ -247,6 +250,28 @@ INSTANTIATE_TEST_SUITE_P(
         Ending{"RightPressUnderOpenbox", true,
                [](BandTest& t) { return t.RightPressOnTheBand(); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The taskbar entry shows the class icon: icon group 1's 48 × 48 picture with real alpha.
+TEST_F(BandTest, GivesTheDesktopTheClassIcon) {
+  Open({.window_manager = true});
+  StartBand();
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, remaining = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(desktop_.x(), window_, desktop_.Intern("_NET_WM_ICON"), 0, 1 << 16,
+                               False, AnyPropertyType, &type, &format, &count, &remaining, &data),
+            Success);
+  std::vector<long> icon(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+  if (data) XFree(data);
+  ASSERT_EQ(format, 32);
+  ASSERT_EQ(icon.size(), 2u + 48u * 48u);
+  EXPECT_EQ(icon[0], 48);
+  EXPECT_EQ(icon[1], 48);
+  auto alpha = [&icon](int x, int y) { return (icon[2 + y * 48 + x] >> 24) & 0xFF; };
+  EXPECT_LT(alpha(0, 0), 255) << "the tile's rounded corner lets the desktop through";
+  EXPECT_EQ(alpha(24, 24), 255) << "the icon's middle is opaque";
+}
 
 TEST_F(BandTest, ARightPressEndsItOnlyAfterAPause) {
   Open();

@@ -34,6 +34,7 @@ void HeadlessDisplay::DestroySurface(SurfaceId id) {
   std::lock_guard lock(mutex_);
   surfaces_.erase(id);
   pictures_.erase(id);
+  icons_.erase(id);
   std::erase(stack_, id);
   if (focus_ == id) focus_ = 0;
 }
@@ -41,6 +42,17 @@ void HeadlessDisplay::DestroySurface(SurfaceId id) {
 void HeadlessDisplay::SetPicture(SurfaceId id, std::shared_ptr<const Picture> picture) {
   std::lock_guard lock(mutex_);
   if (surfaces_.contains(id)) pictures_[id] = std::move(picture);
+}
+
+void HeadlessDisplay::SetIcon(SurfaceId id, std::shared_ptr<const Picture> icon) {
+  std::lock_guard lock(mutex_);
+  if (surfaces_.contains(id)) icons_[id] = std::move(icon);
+}
+
+std::shared_ptr<const Picture> HeadlessDisplay::SurfaceIcon(SurfaceId id) {
+  std::lock_guard lock(mutex_);
+  auto it = icons_.find(id);
+  return it == icons_.end() ? nullptr : it->second;
 }
 
 void HeadlessDisplay::Restack(std::span<const SurfaceId> top_to_bottom) {

@@ -40,6 +40,7 @@ class HeadlessDisplay final : public Display {
   void UpdateSurface(SurfaceId id, const SurfaceState& state) override;
   void DestroySurface(SurfaceId id) override;
   void SetPicture(SurfaceId id, std::shared_ptr<const Picture> picture) override;
+  void SetIcon(SurfaceId id, std::shared_ptr<const Picture> icon) override;
   void Restack(std::span<const SurfaceId> top_to_bottom) override;
   void Activate(SurfaceId id) override;
   void SetCursor(Cursor cursor) override;
@@ -81,6 +82,8 @@ class HeadlessDisplay final : public Display {
   int ForegroundOther();            // -1 when the foreground is ours or nobody's
   // What the screen shows: 0xRRGGBB pixels, top row first.
   std::vector<uint32_t> ComposeScreen();
+  // The icon the desktop shows for a surface, or null.
+  std::shared_ptr<const Picture> SurfaceIcon(SurfaceId id);
   Cursor CurrentCursor();
   Point PointerPosition();
 
@@ -98,6 +101,7 @@ class HeadlessDisplay final : public Display {
   bool waiting_ = false;
   std::map<SurfaceId, SurfaceState> surfaces_;
   std::map<SurfaceId, std::shared_ptr<const Picture>> pictures_;
+  std::map<SurfaceId, std::shared_ptr<const Picture>> icons_;
   std::vector<SurfaceId> stack_;
   SurfaceId focus_ = 0;
   int foreground_other_;

@@ -55,13 +55,19 @@ enum AtomName : size_t {
   kUtf8String,
   kNetWmPid,
   kMotifWmHints,
+  kNetWmIcon,
+  kCardinal,
   kAtomCount,
 };
 
 const char* const kAtomNames[kAtomCount] = {
-    "WM_PROTOCOLS",  "WM_DELETE_WINDOW",    "_NET_WM_PING",       "_NET_CLOSE_WINDOW",
-    "_NET_WM_STATE", "_NET_WM_STATE_ABOVE", "_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK",
-    "_NET_WM_NAME",  "UTF8_STRING",         "_NET_WM_PID",        "_MOTIF_WM_HINTS",
+    "WM_PROTOCOLS",       "WM_DELETE_WINDOW",
+    "_NET_WM_PING",       "_NET_CLOSE_WINDOW",
+    "_NET_WM_STATE",      "_NET_WM_STATE_ABOVE",
+    "_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK",
+    "_NET_WM_NAME",       "UTF8_STRING",
+    "_NET_WM_PID",        "_MOTIF_WM_HINTS",
+    "_NET_WM_ICON",       "CARDINAL",
 };
 
 constexpr unsigned int kCursorShapes[] = {
@@ -199,6 +205,21 @@ class X11Display final : public Display {
     if (!surface) return;
     surface->picture = std::move(picture);
     if (surface->state.layered) ShowPicture(*surface);
+  }
+
+  void SetIcon(SurfaceId id, std::shared_ptr<const Picture> icon) override {
+    Surface* surface = Find(id);
+    if (!surface || !icon) return;
+    // NOTE: a format-32 property travels as C longs, whatever their size; each holds one
+    // 0xAARRGGBB pixel after the width and the height.
+    std::vector<long> data;
+    data.reserve(2 + icon->pixels.size());
+    data.push_back(icon->width);
+    data.push_back(icon->height);
+    for (uint32_t pixel : icon->pixels) data.push_back(static_cast<long>(pixel));
+    XChangeProperty(x_, surface->window, atoms_[kNetWmIcon], atoms_[kCardinal], 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()),
+                    static_cast<int>(data.size()));
   }
 
   void Restack(std::span<const SurfaceId> top_to_bottom) override {
@@ -586,7 +607,9 @@ class X11Display final : public Display {
   void OnClientMessage(const XEvent& event) {
     const XClientMessageEvent& message = event.xclient;
     std::optional<SurfaceId> id = Owner(message.window);
-    if (!id) return;
+    // NOTE: every message we answer carries 32-bit data; in another format data.l[0] is bytes
+    // of another shape, which may happen to spell WM_DELETE_WINDOW.
+    if (!id || message.format != 32) return;
     Atom what = static_cast<Atom>(message.data.l[0]);
     if (message.message_type == atoms_[kWmProtocols] && what == atoms_[kWmDeleteWindow]) {
       Push({.kind = Kind::kCloseRequest, .surface = *id});
