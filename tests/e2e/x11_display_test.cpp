@@ -60,6 +60,18 @@ class X11DisplayTest : public ::testing::Test {
     return inputs;
   }
 
+  // Input that follows from requests the display makes itself on the way (the focus it sets
+  // once the window is mapped) may come after the ping's answer: settle until it shows.
+  template <typename F>
+  bool SettleUntil(XWindow window, F&& wanted) {
+    return XDesktop::Eventually([&] {
+      for (const RawInput& input : Settle(window)) {
+        if (wanted(input)) return true;
+      }
+      return false;
+    });
+  }
+
   struct KeyCase {
     const char* keys;  // for xdotool
     uint8_t vk;
@@ -266,26 +278,20 @@ TEST_F(X11DisplayTest, ReportsFocusAndCloseRequests) {
   Open({.compositor = false});
   XWindow window = Show(5, {0, 0, 300, 100}, false);
   display_->Activate(5);
-  bool focused = false;
-  for (const RawInput& input : Settle(window)) {
-    focused = focused || (input.kind == Kind::kFocusIn && input.surface == 5);
-  }
-  EXPECT_TRUE(focused);
+  EXPECT_TRUE(SettleUntil(window, [](const RawInput& input) {
+    return input.kind == Kind::kFocusIn && input.surface == 5;
+  }));
 
   XWindow other = desktop_.OpenWindow(400, 400, 100, 100, 0x00FF00);
   ASSERT_TRUE(desktop_.Xdotool({"windowfocus", "--sync", std::to_string(other)}));
-  bool lost = false;
-  for (const RawInput& input : Settle(window)) {
-    lost = lost || (input.kind == Kind::kFocusOut && input.surface == 5);
-  }
-  EXPECT_TRUE(lost);
+  EXPECT_TRUE(SettleUntil(window, [](const RawInput& input) {
+    return input.kind == Kind::kFocusOut && input.surface == 5;
+  }));
 
   desktop_.SendDeleteWindow(window);
-  bool close = false;
-  for (const RawInput& input : Settle(window)) {
-    close = close || (input.kind == Kind::kCloseRequest && input.surface == 5);
-  }
-  EXPECT_TRUE(close);
+  EXPECT_TRUE(SettleUntil(window, [](const RawInput& input) {
+    return input.kind == Kind::kCloseRequest && input.surface == 5;
+  }));
 }
 
 TEST_F(X11DisplayTest, AWakeEndsTheWaitFromAnyThread) {
