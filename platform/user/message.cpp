@@ -23,9 +23,28 @@ HWND WindowNeedingPaint() {
   return nullptr;
 }
 
+// System messages whose lParam points into the sender's memory. Win32 refuses to post them: the
+// sender could free that memory before the receiver reads it, and another process's pointer
+// means nothing in the receiver's.
+bool CarriesPointer(UINT message) {
+  switch (message) {
+    case WM_CREATE:
+    case WM_NCCREATE:
+    case WM_NCCALCSIZE:
+    case WM_GETMINMAXINFO:
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+    case WM_SIZING:
+    case WM_MOVING:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool Post(const std::shared_ptr<MessageQueue>& queue, HWND hwnd, UINT message, WPARAM wparam,
           LPARAM lparam) {
-  if (!queue) return false;
+  if (!queue || CarriesPointer(message)) return false;
   display::Display& screen = display::CurrentDisplay();
   queue->Post(MSG{hwnd, message, wparam, lparam, screen.Now(), {}});
   return true;

@@ -144,7 +144,8 @@ TEST_F(DesktopFault, AReplacedWindowManagerKeepsTheBandOnTopAndItStillWorks) {
   EXPECT_TRUE(XDesktop::Eventually([&] {
     screen = desktop_.Capture();
     return screen.width > 0 && Near(Rgb::Of(screen.At(960, kBandTop + 20)), Row20OverWhite(), 1);
-  })) << "row 20 shows " << Describe(Rgb::Of(screen.At(960, kBandTop + 20)));
+  })) << "row 20 shows "
+      << Describe(Rgb::Of(screen.At(960, kBandTop + 20)));
 
   // Picked up at client row 10, it still follows the pointer, in steps that keep the pointer
   // over it.
@@ -160,7 +161,7 @@ TEST_F(DesktopFault, AReplacedWindowManagerKeepsTheBandOnTopAndItStillWorks) {
 
 struct Message {
   std::string name;
-  const char* type;  // the message type's atom name
+  const char* type;  // the message type: an atom's name, or a number
   int format;
   // Data words; an atom's name in place of a number is interned and its value used.
   std::vector<std::string> data;
@@ -197,8 +198,7 @@ TEST_P(ClientMessages, LeaveTheBandAsItWas) {
   StartBand();
   const Message& m = GetParam();
   XWindow named = m.to_root_window ? desktop_.Root() : window_;
-  desktop_.SendClientMessage(window_, named, static_cast<XAtom>(Value(m.type)), m.format,
-                             Words(m));
+  desktop_.SendClientMessage(window_, named, static_cast<XAtom>(Value(m.type)), m.format, Words(m));
   ExpectUnharmed(m.name);
   // The same channel still carries a well-formed close request.
   desktop_.SendDeleteWindow(window_);
@@ -216,10 +216,9 @@ INSTANTIATE_TEST_SUITE_P(
         Message{"DeleteWindowAsBytes", "WM_PROTOCOLS", 8, {"WM_DELETE_WINDOW"}},
         Message{"DeleteWindowAsHalves", "WM_PROTOCOLS", 16, {"WM_DELETE_WINDOW"}},
         Message{"DeleteWindowInTheWrongWord", "WM_PROTOCOLS", 32, {"0", "WM_DELETE_WINDOW"}},
-        Message{"DeleteWindowWithoutProtocols", "_STRIPBAND_NOT_PROTOCOLS", 32,
-                {"WM_DELETE_WINDOW"}},
-        Message{"DeleteWindowNamingAnotherWindow", "WM_PROTOCOLS", 32, {"WM_DELETE_WINDOW"},
-                true},
+        Message{
+            "DeleteWindowWithoutProtocols", "_STRIPBAND_NOT_PROTOCOLS", 32, {"WM_DELETE_WINDOW"}},
+        Message{"DeleteWindowNamingAnotherWindow", "WM_PROTOCOLS", 32, {"WM_DELETE_WINDOW"}, true},
         Message{"PingAsBytes", "WM_PROTOCOLS", 8, {"_NET_WM_PING"}},
         Message{"PingWithoutTimestamp", "WM_PROTOCOLS", 32, {"_NET_WM_PING"}},
         Message{"IconifyRequest", "WM_CHANGE_STATE", 32, {"3"}},
@@ -234,8 +233,8 @@ TEST_F(DesktopFault, ABurstOfRandomClientMessagesLeavesTheBandAsItWas) {
   StartBand();
   std::mt19937 random(20260611);  // fixed: every run sends the same burst
   const std::vector<XAtom> types = {
-      desktop_.Intern("WM_PROTOCOLS"),   desktop_.Intern("_NET_WM_STATE"),
-      desktop_.Intern("WM_CHANGE_STATE"), desktop_.Intern("_NET_ACTIVE_WINDOW"),
+      desktop_.Intern("WM_PROTOCOLS"),       desktop_.Intern("_NET_WM_STATE"),
+      desktop_.Intern("WM_CHANGE_STATE"),    desktop_.Intern("_NET_ACTIVE_WINDOW"),
       desktop_.Intern("_NET_WM_MOVERESIZE"), desktop_.Intern("_MOTIF_WM_HINTS")};
   const XAtom protocols = desktop_.Intern("WM_PROTOCOLS");
   const XAtom delete_window = desktop_.Intern("WM_DELETE_WINDOW");
@@ -268,7 +267,9 @@ TEST_P(ServerGone, EndsWithExitCodeZeroAndOneLine) {
   const ServerLoss& loss = GetParam();
   Open(loss.desktop);
   StartBand();
-  if (!loss.doing.empty()) ASSERT_TRUE(Xdotool(loss.doing));
+  if (!loss.doing.empty()) {
+    ASSERT_TRUE(Xdotool(loss.doing));
+  }
   ASSERT_TRUE(desktop_.Ping(window_));
   desktop_.KillServer();
   auto status = band_->process().WaitForExit();
@@ -284,9 +285,11 @@ INSTANTIATE_TEST_SUITE_P(
     While, ServerGone,
     ::testing::Values(
         ServerLoss{"AtRestUnderCompositorAndWindowManager", {.window_manager = true}, {}},
-        ServerLoss{"Carried", {}, {"mousemove", "104", "525", "click", "1", "mousemove", "104", "480"}},
-        ServerLoss{"ResizingFromTheBorder", {}, {"mousemove", "960", "512", "mousedown", "1",
-                                                 "mousemove", "960", "530"}}),
+        ServerLoss{
+            "Carried", {}, {"mousemove", "104", "525", "click", "1", "mousemove", "104", "480"}},
+        ServerLoss{"ResizingFromTheBorder",
+                   {},
+                   {"mousemove", "960", "512", "mousedown", "1", "mousemove", "960", "530"}}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -206,8 +206,8 @@ XWindow XDesktop::WindowManagerCheck() {
   unsigned long count, after;
   unsigned char* data = nullptr;
   Window check = None;
-  if (XGetWindowProperty(x_, DefaultRootWindow(x_), Intern("_NET_SUPPORTING_WM_CHECK"), 0, 1,
-                         False, XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+  if (XGetWindowProperty(x_, DefaultRootWindow(x_), Intern("_NET_SUPPORTING_WM_CHECK"), 0, 1, False,
+                         XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
       data && count == 1) {
     check = *reinterpret_cast<unsigned long*>(data);
   }

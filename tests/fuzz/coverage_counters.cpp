@@ -14,7 +14,8 @@ namespace stripband::fuzz {
 
 std::span<uint8_t> CoverageCounters() {
   if (!__start___sancov_cntrs || !__stop___sancov_cntrs) return {};
-  return {__start___sancov_cntrs, static_cast<size_t>(__stop___sancov_cntrs - __start___sancov_cntrs)};
+  return {__start___sancov_cntrs,
+          static_cast<size_t>(__stop___sancov_cntrs - __start___sancov_cntrs)};
 }
 
 }  // namespace stripband::fuzz

@@ -25,7 +25,8 @@ void RepairCrcs(uint8_t* data, size_t size) {
     uint32_t length = Be32(data + at);
     if (length > size - at - 12) break;
     uint32_t crc = static_cast<uint32_t>(crc32(0, data + at + 4, length + 4));
-    for (int i = 0; i < 4; ++i) data[at + 8 + length + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      data[at + 8 + length + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
     at += 12 + length;
   }
 }

@@ -37,8 +37,7 @@ std::string Describe(const char* what, long long value) {
 
 std::string CheckDecode(const uint8_t* data, size_t size) {
   // The band's canvas, made once: the artwork is drawn onto one of these.
-  static ToolkitImage* canvas =
-      CreateImage(kCanvasWidth, kCanvasHeight, 32 | TransparentFill);
+  static ToolkitImage* canvas = CreateImage(kCanvasWidth, kCanvasHeight, 32 | TransparentFill);
   if (!canvas) return "no canvas";
   const size_t bitmaps = platform::gdi::LiveBitmaps();
   const size_t dcs = platform::gdi::LiveDeviceContexts();
@@ -48,8 +47,7 @@ std::string CheckDecode(const uint8_t* data, size_t size) {
   ToolkitImage* image = DecodeImage(data, length);
   const size_t resident_after = ResidentBytes();
   std::string problem;
-  if (resident_after > resident_before &&
-      resident_after - resident_before > MostMemoryFor(size)) {
+  if (resident_after > resident_before && resident_after - resident_before > MostMemoryFor(size)) {
     problem = Describe("the decode committed MiB:",
                        static_cast<long long>((resident_after - resident_before) >> 20));
   }
@@ -74,8 +72,8 @@ std::string CheckDecode(const uint8_t* data, size_t size) {
     }
   }
   DeleteImage(image);
-  if (problem.empty() && (platform::gdi::LiveBitmaps() != bitmaps ||
-                          platform::gdi::LiveDeviceContexts() != dcs)) {
+  if (problem.empty() &&
+      (platform::gdi::LiveBitmaps() != bitmaps || platform::gdi::LiveDeviceContexts() != dcs)) {
     problem = "a bitmap or DC was left behind";
   }
   return problem;

@@ -40,8 +40,8 @@ struct Desktop {
 // Screens on which the band starts at the left edge, centred on a wider screen, refused by the
 // gate on a very wide one, without a sizing border, and wider than a small screen.
 constexpr Desktop kDesktops[] = {
-    {1920, 1080, 4}, {2560, 1440, 4}, {3840, 1080, 4}, {4000, 1080, 4}, {1920, 1080, 0},
-    {1366, 768, 8},
+    {1920, 1080, 4}, {2560, 1440, 4}, {3840, 1080, 4},
+    {4000, 1080, 4}, {1920, 1080, 0}, {1366, 768, 8},
 };
 
 // Keys that type nothing; the rest of the keyboard comes from raw virtual keys.
@@ -50,20 +50,18 @@ constexpr BYTE kQuietKeys[] = {VK_SHIFT, VK_CONTROL, VK_MENU, VK_TAB,    VK_LEFT
 
 // What other programs post: the messages the program and the layer act on, and the numbers
 // around them; any other number comes raw from the input.
-constexpr UINT kMessages[] = {
-    WM_NULL,          WM_CREATE,         WM_DESTROY,       WM_MOVE,
-    WM_SIZE,          WM_ACTIVATE,       WM_SETFOCUS,      WM_KILLFOCUS,
-    WM_PAINT,         WM_CLOSE,          WM_QUIT,          WM_ERASEBKGND,
-    WM_SHOWWINDOW,    WM_SETCURSOR,      WM_MOUSEACTIVATE, WM_GETMINMAXINFO,
-    WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_NCCREATE, WM_NCDESTROY,
-    WM_NCCALCSIZE,    WM_NCHITTEST,      WM_NCACTIVATE,    WM_NCMOUSEMOVE,
-    WM_NCLBUTTONDOWN, WM_NCRBUTTONDOWN,  WM_KEYDOWN,       WM_KEYUP,
-    WM_CHAR,          WM_DEADCHAR,       WM_SYSKEYDOWN,    WM_SYSCHAR,
-    WM_COMMAND,       WM_SYSCOMMAND,     WM_MOUSEMOVE,     WM_LBUTTONDOWN,
-    WM_LBUTTONUP,     WM_LBUTTONDBLCLK,  WM_RBUTTONDOWN,   WM_RBUTTONUP,
-    WM_SIZING,        WM_CAPTURECHANGED, WM_MOVING,        WM_ENTERSIZEMOVE,
-    WM_EXITSIZEMOVE,  WM_USER,           0x8000,           0xC000,
+// clang-format off
+constexpr UINT kMessages[] = {  // in the order of their numbers
+    WM_NULL, WM_CREATE, WM_DESTROY, WM_MOVE, WM_SIZE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS,
+    WM_PAINT, WM_CLOSE, WM_QUIT, WM_ERASEBKGND, WM_SHOWWINDOW, WM_SETCURSOR, WM_MOUSEACTIVATE,
+    WM_GETMINMAXINFO, WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_NCCREATE, WM_NCDESTROY,
+    WM_NCCALCSIZE, WM_NCHITTEST, WM_NCACTIVATE, WM_NCMOUSEMOVE, WM_NCLBUTTONDOWN,
+    WM_NCRBUTTONDOWN, WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_DEADCHAR, WM_SYSKEYDOWN, WM_SYSCHAR,
+    WM_COMMAND, WM_SYSCOMMAND, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK,
+    WM_RBUTTONDOWN, WM_RBUTTONUP, WM_SIZING, WM_CAPTURECHANGED, WM_MOVING, WM_ENTERSIZEMOVE,
+    WM_EXITSIZEMOVE, WM_USER, 0x8000, 0xC000,
 };
+// clang-format on
 
 // System commands and hit-test codes that posted messages may carry in wParam.
 constexpr WPARAM kWordParams[] = {SC_CLOSE,    SC_SIZE,      SC_SIZE + 1, SC_SIZE + 3,
@@ -87,7 +85,17 @@ enum Action : uint8_t {
   kPostToThread,
   kAdvance,
   kActivateOther,
-  kActionCount,
+};
+
+// Each byte picks one: what a hand does most often comes up most often, and what ends the
+// program at once (most raw key presses type a character) seldom, so that sequences run long.
+constexpr Action kActions[32] = {
+    kMoveNear,     kMoveNear,      kMoveNear,     kMoveNear,     kMoveNear,     kMoveOntoBand,
+    kMoveOntoBand, kMoveOntoBand,  kMoveOntoBand, kMoveAnywhere, kMoveAnywhere, kLeftDown,
+    kLeftDown,     kLeftDown,      kLeftUp,       kLeftUp,       kLeftUp,       kRightDown,
+    kRightUp,      kQuietKeyDown,  kQuietKeyDown, kQuietKeyUp,   kKeyDown,      kKeyUp,
+    kCloseRequest, kPostToWindow,  kPostToWindow, kPostToWindow, kPostToThread, kAdvance,
+    kAdvance,      kActivateOther,
 };
 
 class Session {
@@ -105,7 +113,7 @@ class Session {
 
   std::string Run() {
     for (int action = 0; action < kMostActions && !in_.Empty() && rules_.Running(); ++action) {
-      Act(static_cast<Action>(in_.Byte() % kActionCount));
+      Act(kActions[in_.Byte() % std::size(kActions)]);
       if (std::string problem = rules_.Check(); !problem.empty()) {
         return "action " + std::to_string(action) + ": " + problem;
       }
@@ -130,9 +138,13 @@ class Session {
   }
 
   void Post(bool to_window) {
-    UINT message = in_.Byte() < 192 ? kMessages[in_.Below(std::size(kMessages))] : in_.Dword();
-    WPARAM wparam =
-        in_.Byte() < 128 ? kWordParams[in_.Below(std::size(kWordParams))] : in_.Dword();
+    // One byte names a message of the table, or else a raw number follows; the same for wParam.
+    uint8_t pick = in_.Byte();
+    UINT message =
+        pick < 3 * std::size(kMessages) ? kMessages[pick % std::size(kMessages)] : in_.Dword();
+    pick = in_.Byte();
+    WPARAM wparam = pick < 16 * std::size(kWordParams) ? kWordParams[pick % std::size(kWordParams)]
+                                                       : in_.Dword();
     LPARAM lparam = static_cast<int32_t>(in_.Dword());
     if (to_window) {
       run_.PostToWindow(rules_.Band().hwnd, message, wparam, lparam);
@@ -193,8 +205,6 @@ class Session {
         break;
       case kActivateOther:
         run_.ActivateOtherWindow(0);
-        break;
-      case kActionCount:
         break;
     }
   }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct Target {
   const char* folder;
   std::string (*check)(const uint8_t*, size_t);
 };
+
+void PrintTo(const Target& target, std::ostream* os) { *os << target.folder; }
 
 class Regressions : public ::testing::TestWithParam<Target> {};
 

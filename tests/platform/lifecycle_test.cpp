@@ -213,10 +213,72 @@ TEST(Posting, FailsWithoutARecipientAndPostsToTheThreadWithoutAWindow) {
   EXPECT_FALSE(posted[2].sent);
 }
 
+// Messages whose lParam points into the sender's memory cannot be posted, to a window or to the
+// thread: the receiver would read whatever lies at that address by then. Their neighbours can.
+
+struct PostedMessage {
+  const char* name;
+  UINT message;
+  bool posts;
+};
+
+const PostedMessage kPostedMessages[] = {
+    {"WM_CREATE", WM_CREATE, false},
+    {"WM_NCCREATE", WM_NCCREATE, false},
+    {"WM_NCCALCSIZE", WM_NCCALCSIZE, false},
+    {"WM_GETMINMAXINFO", WM_GETMINMAXINFO, false},
+    {"WM_WINDOWPOSCHANGING", WM_WINDOWPOSCHANGING, false},
+    {"WM_WINDOWPOSCHANGED", WM_WINDOWPOSCHANGED, false},
+    {"WM_SIZING", WM_SIZING, false},
+    {"WM_MOVING", WM_MOVING, false},
+    {"WM_MOVE", WM_MOVE, true},
+    {"WM_SIZE", WM_SIZE, true},
+    {"WM_NCHITTEST", WM_NCHITTEST, true},
+    {"WM_USER", WM_USER, true},
+};
+
+TEST(Posting, RefusesMessagesThatCarryAPointer) {
+  TestProgram program{.steps = {[](HWND hwnd) {
+                        for (const PostedMessage& posted : kPostedMessages) {
+                          ReportToTest(posted.name,
+                                       {PostMessageA(hwnd, posted.message, 0, 0x1234),
+                                        PostMessageA(NULL, posted.message, 0, 0x1234)});
+                        }
+                      }}};
+  ProgramRun run({}, Entry(program));
+  uint64_t hwnd = run.OnlyWindow().hwnd;
+  run.TakeTrace();
+  RunStep(run, hwnd, 0);
+  std::vector<Report> reports = run.TakeReports();
+  std::vector<UINT> retrieved = Retrieved(run.TakeTrace());
+  for (const PostedMessage& posted : kPostedMessages) {
+    SCOPED_TRACE(posted.name);
+    std::vector<int64_t> expected(2, posted.posts ? TRUE : FALSE);
+    EXPECT_EQ(*Find(reports, posted.name), expected);
+    EXPECT_EQ(std::count(retrieved.begin(), retrieved.end(), posted.message), posted.posts ? 2 : 0);
+  }
+  ASSERT_TRUE(run.Running());
+}
+
 // Memory the program lost by the time it ended fails the run, with LeakSanitizer's report:
 // the process ends with _exit, which would skip the sanitizer's own check at exit.
 
 void* volatile held_block = nullptr;
+
+// Several blocks, so that a copy of the last pointer left in a register or on the stack cannot
+// hide them all.
+void LoseBlocks() {
+  for (int i = 0; i < 16; ++i) held_block = std::malloc(64);
+  held_block = nullptr;
+}
+
+void FreeABlock() {
+  held_block = std::malloc(64);
+  std::free(held_block);
+  held_block = nullptr;
+}
+
+void HoldABlock() { held_block = std::malloc(64); }
 
 struct ExitMemory {
   std::string name;
@@ -252,26 +314,11 @@ TEST_P(EndingLeaks, FailTheRunOnlyWhenMemoryIsLost) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Memory, EndingLeaks,
-    ::testing::Values(
-        // Several blocks, so that a copy of the last pointer left in a register or on the stack
-        // cannot hide them all.
-        ExitMemory{"Lost",
-                   [] {
-                     for (int i = 0; i < 16; ++i) held_block = std::malloc(64);
-                     held_block = nullptr;
-                   },
-                   true},
-        ExitMemory{"Freed",
-                   [] {
-                     held_block = std::malloc(64);
-                     std::free(held_block);
-                     held_block = nullptr;
-                   },
-                   false},
-        ExitMemory{"HeldByAGlobal", [] { held_block = std::malloc(64); }, false}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Memory, EndingLeaks,
+                         ::testing::Values(ExitMemory{"Lost", LoseBlocks, true},
+                                           ExitMemory{"Freed", FreeABlock, false},
+                                           ExitMemory{"HeldByAGlobal", HoldABlock, false}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace stripband::testing

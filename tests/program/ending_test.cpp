@@ -18,7 +18,8 @@ constexpr WORD kPreviousControl = 64002;
 constexpr uint32_t kRightPressPause = 200;
 
 // Every ending is the same orderly shutdown: exit code 0 through ExitProcess, with the window
-// destroyed, its class unregistered, its accelerators and the timer resolution given back.
+// destroyed, its class unregistered, its accelerators, pictures, DCs and the timer resolution
+// given back, and nothing left on the display. (Leaks fail the run by themselves.)
 void ExpectOrderlyEnd(const Ending& ending) {
   EXPECT_TRUE(ending.called_exit) << "the process did not end through ExitProcess";
   EXPECT_EQ(ending.signal, 0);
@@ -27,6 +28,9 @@ void ExpectOrderlyEnd(const Ending& ending) {
   EXPECT_EQ(ending.classes, 0) << "a window class was still registered";
   EXPECT_EQ(ending.accelerator_tables, 0) << "an accelerator table was still alive";
   EXPECT_EQ(ending.timer_periods, 0) << "timeBeginPeriod without timeEndPeriod";
+  EXPECT_EQ(ending.bitmaps, 0) << "a bitmap was still alive";
+  EXPECT_EQ(ending.device_contexts, 0) << "a DC was still alive";
+  EXPECT_EQ(ending.surfaces, 0) << "the display still showed a window";
 }
 
 size_t Count(const std::vector<UINT>& messages, UINT message) {

@@ -34,8 +34,8 @@ constexpr BYTE kQuietKeys[] = {VK_LEFT, VK_UP,     VK_DOWN, VK_F1,    VK_F10,
                                VK_HOME, VK_DELETE, VK_TAB,  VK_PRIOR, VK_CAPITAL};
 constexpr BYTE kModifiers[] = {VK_SHIFT, VK_CONTROL, VK_MENU};
 // What other programs post, none of which ends the band.
-constexpr UINT kPosted[] = {WM_NULL,        WM_USER + 5,   WM_COMMAND,      WM_MOUSEMOVE,
-                            WM_LBUTTONDOWN, WM_LBUTTONUP,  WM_SETCURSOR,    WM_PAINT,
+constexpr UINT kPosted[] = {WM_NULL,        WM_USER + 5,   WM_COMMAND,       WM_MOUSEMOVE,
+                            WM_LBUTTONDOWN, WM_LBUTTONUP,  WM_SETCURSOR,     WM_PAINT,
                             WM_KEYUP,       WM_SYSCOMMAND, WM_NCLBUTTONDOWN, 0xC123};
 
 enum class Ending { kLetter, kRightPress, kAltF4, kTaskbar, kPostedClose, kCount };
@@ -83,8 +83,7 @@ class Soak {
     } else if (choice < 69) {  // pressed or released alone: drags, and resizes from the border
       Button(Mouse::kLeft, Below(2) == 0);
     } else if (choice < 71) {  // a right press on the border or beside the band: nothing ends
-      Move(Below(2) ? rect.left + Below(std::max<int>(client.left - rect.left, 1))
-                    : rect.right + 5,
+      Move(Below(2) ? rect.left + Below(std::max<int>(client.left - rect.left, 1)) : rect.right + 5,
            rect.top + Below(std::max<int>(rect.bottom - rect.top, 1)));
       if (rules_->Band().client.left <= pointer_.x && pointer_.x < rules_->Band().client.right &&
           rules_->Band().client.top <= pointer_.y && pointer_.y < rules_->Band().client.bottom) {
