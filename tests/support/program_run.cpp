@@ -20,7 +20,7 @@
 #include "display/headless/headless_display.h"
 #include "gdi/gdi_objects.h"
 #include "kernel/process.h"
-#include "user/introspect.h"
+#include "user/snapshot.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define STRIPBAND_LEAK_CHECK 1

@@ -1,4 +1,4 @@
-#include "user/introspect.h"
+#include "user/snapshot.h"
 
 namespace platform::user {
 
