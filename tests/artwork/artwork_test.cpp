@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/composed_rows.h"
+
 #ifndef STRIP_PNG_PATH
 #error "STRIP_PNG_PATH must name resources/strip.png"
 #endif
@@ -562,48 +564,14 @@ TEST(ArtworkInvariants, ShownRowsStayWithinFourAlphaStepsOfPlain) {
 
 // ---- rows 0..49 as the canvas shows them (bytes B, G, R, A) ----
 
-struct CanvasRowCase {
-  int row;
-  std::array<int, 4> bgra;  // most frequent pixel
-  int count;
-  int alpha_low, alpha_high;
-};
+using stripband::testing::ComposedRow;
+using stripband::testing::kComposedRows;
 
-void PrintTo(const CanvasRowCase& c, std::ostream* os) { *os << "row " << c.row; }
-
-const CanvasRowCase kCanvasRows[] = {
-    {0, {17, 158, 180, 181}, 1914, 179, 181},  {1, {17, 159, 182, 183}, 1341, 179, 183},
-    {2, {17, 159, 181, 182}, 1341, 179, 182},  {3, {0, 28, 33, 255}, 1920, 255, 255},
-    {4, {17, 158, 180, 181}, 1342, 179, 181},  {5, {17, 159, 181, 182}, 1341, 179, 182},
-    {6, {17, 158, 180, 181}, 1342, 179, 181},  {7, {17, 159, 181, 182}, 1341, 179, 182},
-    {8, {17, 158, 180, 181}, 1915, 179, 181},  {9, {18, 159, 181, 182}, 1341, 178, 182},
-    {10, {18, 159, 181, 182}, 1341, 179, 182}, {11, {18, 158, 180, 181}, 1914, 179, 181},
-    {12, {18, 158, 180, 181}, 1914, 179, 181}, {13, {18, 159, 181, 182}, 1341, 179, 182},
-    {14, {18, 159, 181, 182}, 1342, 179, 182}, {15, {18, 157, 180, 181}, 1915, 178, 181},
-    {16, {18, 158, 180, 181}, 1341, 178, 181}, {17, {19, 157, 179, 180}, 1341, 178, 180},
-    {18, {19, 157, 179, 180}, 1342, 178, 180}, {19, {19, 156, 179, 180}, 1341, 177, 180},
-    {20, {19, 156, 179, 180}, 1343, 177, 180}, {21, {19, 155, 178, 179}, 1915, 177, 179},
-    {22, {19, 157, 180, 181}, 1342, 178, 181}, {23, {19, 156, 179, 180}, 1915, 178, 180},
-    {24, {19, 157, 180, 181}, 1341, 178, 181}, {25, {19, 156, 179, 180}, 1915, 177, 180},
-    {26, {19, 156, 179, 180}, 1915, 177, 180}, {27, {19, 156, 179, 180}, 1342, 177, 180},
-    {28, {19, 155, 178, 179}, 1915, 177, 179}, {29, {19, 156, 179, 180}, 1341, 178, 180},
-    {30, {19, 156, 179, 180}, 1915, 178, 180}, {31, {19, 157, 180, 181}, 1341, 178, 181},
-    {32, {19, 156, 179, 180}, 1914, 177, 180}, {33, {19, 156, 179, 180}, 1915, 177, 180},
-    {34, {19, 156, 179, 180}, 1341, 177, 180}, {35, {19, 156, 179, 180}, 1342, 177, 180},
-    {36, {20, 155, 178, 179}, 1914, 176, 179}, {37, {20, 156, 179, 180}, 1341, 177, 180},
-    {38, {20, 155, 178, 179}, 1914, 177, 179}, {39, {20, 155, 178, 179}, 1341, 176, 179},
-    {40, {20, 154, 177, 178}, 1342, 176, 178}, {41, {20, 154, 177, 178}, 1341, 175, 178},
-    {42, {20, 154, 176, 177}, 1915, 175, 177}, {43, {20, 154, 176, 177}, 1914, 175, 177},
-    {44, {20, 154, 176, 177}, 1341, 174, 177}, {45, {20, 153, 175, 176}, 1913, 172, 176},
-    {46, {19, 152, 174, 175}, 1341, 171, 175}, {47, {19, 151, 173, 174}, 1341, 171, 174},
-    {48, {19, 150, 173, 174}, 1341, 171, 174}, {49, {19, 150, 172, 173}, 1914, 171, 173},
-};
-
-class CanvasRow : public testing::TestWithParam<CanvasRowCase> {};
+class CanvasRow : public testing::TestWithParam<ComposedRow> {};
 
 TEST_P(CanvasRow, MostFrequentPixelCountAndAlphaRange) {
   ASSERT_TRUE(HasFullPicture());
-  const CanvasRowCase& cr = GetParam();
+  const ComposedRow& cr = GetParam();
   std::map<std::array<int, 4>, int> counts;
   int alpha_low = 256, alpha_high = -1;
   for (int c = 0; c < kWidth; ++c) {
@@ -621,8 +589,8 @@ TEST_P(CanvasRow, MostFrequentPixelCountAndAlphaRange) {
   EXPECT_EQ(alpha_high, cr.alpha_high);
 }
 
-INSTANTIATE_TEST_SUITE_P(ShownRows, CanvasRow, testing::ValuesIn(kCanvasRows),
-                         [](const testing::TestParamInfo<CanvasRowCase>& info) {
+INSTANTIATE_TEST_SUITE_P(ShownRows, CanvasRow, testing::ValuesIn(kComposedRows),
+                         [](const testing::TestParamInfo<ComposedRow>& info) {
                            return "Row" + std::to_string(info.param.row);
                          });
 

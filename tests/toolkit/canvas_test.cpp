@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "tests/support/composed_rows.h"
 #include "tests/toolkit/toolkit_test_support.h"
 
 namespace stripband::testing {
@@ -18,43 +19,6 @@ constexpr int kArtworkHeight = 80;
 constexpr size_t kStride = kWidth * 4;
 
 using CanvasTest = ToolkitTest;
-
-struct ComposedRow {
-  int row;  // picture row, 0 the top edge of the band
-  Bgra most_frequent;
-  int count;
-  int lowest_alpha, highest_alpha;
-};
-
-// Each canvas row's most frequent pixel, how many of the 1920 pixels hold it, and its alpha
-// range.
-const ComposedRow kComposedRows[] = {
-    {0, {17, 158, 180, 181}, 1914, 179, 181},  {1, {17, 159, 182, 183}, 1341, 179, 183},
-    {2, {17, 159, 181, 182}, 1341, 179, 182},  {3, {0, 28, 33, 255}, 1920, 255, 255},
-    {4, {17, 158, 180, 181}, 1342, 179, 181},  {5, {17, 159, 181, 182}, 1341, 179, 182},
-    {6, {17, 158, 180, 181}, 1342, 179, 181},  {7, {17, 159, 181, 182}, 1341, 179, 182},
-    {8, {17, 158, 180, 181}, 1915, 179, 181},  {9, {18, 159, 181, 182}, 1341, 178, 182},
-    {10, {18, 159, 181, 182}, 1341, 179, 182}, {11, {18, 158, 180, 181}, 1914, 179, 181},
-    {12, {18, 158, 180, 181}, 1914, 179, 181}, {13, {18, 159, 181, 182}, 1341, 179, 182},
-    {14, {18, 159, 181, 182}, 1342, 179, 182}, {15, {18, 157, 180, 181}, 1915, 178, 181},
-    {16, {18, 158, 180, 181}, 1341, 178, 181}, {17, {19, 157, 179, 180}, 1341, 178, 180},
-    {18, {19, 157, 179, 180}, 1342, 178, 180}, {19, {19, 156, 179, 180}, 1341, 177, 180},
-    {20, {19, 156, 179, 180}, 1343, 177, 180}, {21, {19, 155, 178, 179}, 1915, 177, 179},
-    {22, {19, 157, 180, 181}, 1342, 178, 181}, {23, {19, 156, 179, 180}, 1915, 178, 180},
-    {24, {19, 157, 180, 181}, 1341, 178, 181}, {25, {19, 156, 179, 180}, 1915, 177, 180},
-    {26, {19, 156, 179, 180}, 1915, 177, 180}, {27, {19, 156, 179, 180}, 1342, 177, 180},
-    {28, {19, 155, 178, 179}, 1915, 177, 179}, {29, {19, 156, 179, 180}, 1341, 178, 180},
-    {30, {19, 156, 179, 180}, 1915, 178, 180}, {31, {19, 157, 180, 181}, 1341, 178, 181},
-    {32, {19, 156, 179, 180}, 1914, 177, 180}, {33, {19, 156, 179, 180}, 1915, 177, 180},
-    {34, {19, 156, 179, 180}, 1341, 177, 180}, {35, {19, 156, 179, 180}, 1342, 177, 180},
-    {36, {20, 155, 178, 179}, 1914, 176, 179}, {37, {20, 156, 179, 180}, 1341, 177, 180},
-    {38, {20, 155, 178, 179}, 1914, 177, 179}, {39, {20, 155, 178, 179}, 1341, 176, 179},
-    {40, {20, 154, 177, 178}, 1342, 176, 178}, {41, {20, 154, 177, 178}, 1341, 175, 178},
-    {42, {20, 154, 176, 177}, 1915, 175, 177}, {43, {20, 154, 176, 177}, 1914, 175, 177},
-    {44, {20, 154, 176, 177}, 1341, 174, 177}, {45, {20, 153, 175, 176}, 1913, 172, 176},
-    {46, {19, 152, 174, 175}, 1341, 171, 175}, {47, {19, 151, 173, 174}, 1341, 171, 174},
-    {48, {19, 150, 173, 174}, 1341, 171, 174}, {49, {19, 150, 172, 173}, 1914, 171, 173},
-};
 
 // The canvas as the program makes it: transparent, then the artwork drawn at (0, 0).
 Image ComposedCanvas(ToolkitImage* artwork) {
@@ -93,10 +57,11 @@ TEST_F(CanvasTest, EachRowHasItsMostFrequentPixelCountAndAlphaRange) {
     }
     auto most = std::max_element(counts.begin(), counts.end(),
                                  [](const auto& l, const auto& r) { return l.second < r.second; });
-    EXPECT_EQ(most->first, expected.most_frequent);
+    const auto& [b, g, r, a] = expected.bgra;
+    EXPECT_EQ(most->first, (Bgra{b, g, r, a}));
     EXPECT_EQ(most->second, expected.count);
-    EXPECT_EQ(lowest, expected.lowest_alpha);
-    EXPECT_EQ(highest, expected.highest_alpha);
+    EXPECT_EQ(lowest, expected.alpha_low);
+    EXPECT_EQ(highest, expected.alpha_high);
   }
 }
 
