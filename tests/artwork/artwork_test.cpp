@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/composed_rows.h"
 
 #ifndef STRIP_PNG_PATH
@@ -35,17 +36,14 @@ extern const int kEmbeddedStripPngSize;
 
 namespace {
 
+using stripband::testing::ReadFile;
+
 constexpr int kWidth = 1920;
 constexpr int kHeight = 80;
 constexpr int kShownRows = 50;
 constexpr int kLineRow = 3;
 constexpr int kEdgeColumns = 7;
 constexpr size_t kInflatedSize = 614550;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 const std::vector<uint8_t>& Stored() {
   static const std::vector<uint8_t> bytes = ReadFile(STRIP_PNG_PATH);

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
 #include "tests/fuzz/fuzz_targets.h"
 
 namespace stripband::fuzz {
 namespace {
+
+using stripband::testing::ReadFile;
 
 namespace fs = std::filesystem;
 
@@ -26,11 +29,6 @@ std::vector<fs::path> FilesIn(const fs::path& folder) {
   }
   std::sort(files.begin(), files.end());
   return files;
-}
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct Target {

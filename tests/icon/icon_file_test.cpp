@@ -21,6 +21,8 @@
 #error "MAKE_ICON_PATH must name the built generator"
 #endif
 
+#include "tests/support/file_bytes.h"
+
 namespace stripband::testing {
 namespace {
 
@@ -29,19 +31,6 @@ constexpr size_t kDirectorySize = 6 + 16;
 constexpr size_t kImageSize = 9640;
 constexpr size_t kColourSize = 9216;
 constexpr size_t kMaskStride = 8;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(Le16(b, at)) | static_cast<uint32_t>(Le16(b, at + 2)) << 16;
-}
 
 struct Rgba {
   int r, g, b, a;

@@ -18,6 +18,8 @@
 #error "STRIP_ICO_PATH must name resources/strip.ico"
 #endif
 
+#include "tests/support/file_bytes.h"
+
 namespace stripband::testing {
 namespace {
 
@@ -180,11 +182,6 @@ TEST(DecodeIconFile, ReadsNothingFromFilesItCannotRead) {
     c.damage(file);
     EXPECT_FALSE(DecodeIconFile(file)) << c.name;
   }
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(LoadIconA, GivesTheProgramsIconGroupOne) {

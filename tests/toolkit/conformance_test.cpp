@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
 #include "tests/support/sha256.h"
 #include "tests/toolkit/toolkit_test_support.h"
 
@@ -64,11 +65,6 @@ std::map<std::string, ManifestRow> ReadManifest() {
     rows[fields[file]] = row;
   }
   return rows;
-}
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> PngFilesIn(const fs::path& folder) {

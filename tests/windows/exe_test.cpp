@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
 #include "tests/windows/pe_image.h"
 
 #ifndef STRIPBAND_WINDOWS_EXE
@@ -32,19 +33,6 @@ constexpr int kRtGroupIcon = 14;
 constexpr int kRtManifest = 24;
 constexpr int kUsEnglish = 1033;
 constexpr size_t kIconImageSize = 9640;
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(Le16(b, at)) | static_cast<uint32_t>(Le16(b, at + 2)) << 16;
-}
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
