@@ -2,6 +2,7 @@
 // include this define STRIPBAND_BINARY, the program's path.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
 #include <optional>
@@ -55,6 +56,16 @@ class Band {
   }
   Child& process() { return process_; }
   std::string Stderr() const { return ReadFile(stderr_path_); }
+
+  // Waits for the process to end, and expects what every ending gives: exit code 0 through the
+  // program's own shutdown, nothing on standard error.
+  void ExpectEndsWithZero() {
+    auto status = process_.WaitForExit();
+    ASSERT_TRUE(status) << "still running";
+    EXPECT_TRUE(status->exited) << "killed by signal " << status->signal;
+    EXPECT_EQ(status->code, 0);
+    EXPECT_EQ(Stderr(), "");
+  }
 
  private:
   static inline int started_ = 0;

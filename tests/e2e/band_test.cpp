@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "tests/e2e/band_picture.h"
 #include "tests/e2e/band_process.h"
 #include "tests/e2e/x_desktop.h"
 
@@ -55,13 +56,7 @@ class BandTest : public ::testing::Test {
     EXPECT_TRUE(band_->process().Running()) << "ended by " << after;
   }
 
-  void ExpectEndsWithZero() {
-    auto status = band_->process().WaitForExit();
-    ASSERT_TRUE(status) << "still running";
-    EXPECT_TRUE(status->exited) << "killed by signal " << status->signal;
-    EXPECT_EQ(status->code, 0);
-    EXPECT_EQ(band_->Stderr(), "");
-  }
+  void ExpectEndsWithZero() { band_->ExpectEndsWithZero(); }
 
   XDesktop desktop_;
   std::unique_ptr<Band> band_;
@@ -69,47 +64,6 @@ class BandTest : public ::testing::Test {
 };
 
 // --- Where the band is, and what it shows -------------------------------------------------
-
-// The canvas's rows as stored (B, G, R, A, premultiplied), grouped where their most frequent
-// pixel is the same.
-struct CanvasRows {
-  std::vector<int> rows;
-  int b, g, r, a;
-};
-
-const CanvasRows kCanvas[] = {
-    {{0, 4, 6, 8}, 17, 158, 180, 181},
-    {{1}, 17, 159, 182, 183},
-    {{2, 5, 7}, 17, 159, 181, 182},
-    {{3}, 0, 28, 33, 255},
-    {{9, 10, 13, 14}, 18, 159, 181, 182},
-    {{11, 12, 16}, 18, 158, 180, 181},
-    {{15}, 18, 157, 180, 181},
-    {{17, 18}, 19, 157, 179, 180},
-    {{19, 20, 23, 25, 26, 27, 29, 30, 32, 33, 34, 35}, 19, 156, 179, 180},
-    {{21, 28}, 19, 155, 178, 179},
-    {{22, 24, 31}, 19, 157, 180, 181},
-    {{36, 38, 39}, 20, 155, 178, 179},
-    {{37}, 20, 156, 179, 180},
-    {{40, 41}, 20, 154, 177, 178},
-    {{42, 43, 44}, 20, 154, 176, 177},
-    {{45}, 20, 153, 175, 176},
-    {{46}, 19, 152, 174, 175},
-    {{47}, 19, 151, 173, 174},
-    {{48}, 19, 150, 173, 174},
-    {{49}, 19, 150, 172, 173},
-};
-
-// What Win32 shows for a premultiplied sample with the band's constant alpha of 120.
-double Shown(int p, int a, int beneath) {
-  return p * 120.0 / 255.0 + beneath * (1.0 - a * 120.0 / 65025.0);
-}
-
-Rgb ShownOver(const CanvasRows& rows, Rgb q) {
-  return Rgb{static_cast<int>(std::lround(Shown(rows.r, rows.a, q.r))),
-             static_cast<int>(std::lround(Shown(rows.g, rows.a, q.g))),
-             static_cast<int>(std::lround(Shown(rows.b, rows.a, q.b)))};
-}
 
 class BandPlacement : public BandTest, public ::testing::WithParamInterface<bool> {};
 
@@ -149,15 +103,6 @@ INSTANTIATE_TEST_SUITE_P(Desktops, BandPlacement, ::testing::Values(false, true)
                          [](const auto& info) {
                            return info.param ? "UnderOpenbox" : "WithoutWindowManager";
                          });
-
-// The most frequent colour along one screen row of the band.
-Rgb MostFrequent(const Screen& screen, int y) {
-  std::map<uint32_t, int> counts;
-  for (int x = 0; x < kBandWidth; ++x) ++counts[screen.At(x, y)];
-  auto best = std::max_element(counts.begin(), counts.end(),
-                               [](const auto& a, const auto& b) { return a.second < b.second; });
-  return Rgb::Of(best->first);
-}
 
 struct Background {
   const char* name;

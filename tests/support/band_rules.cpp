@@ -44,10 +44,11 @@ std::string BandRules::Check() {
     if (entry.kind != TraceEntry::Kind::kDelivered) continue;
     if (entry.message == WM_LBUTTONDOWN) {
       expected = expected == 0 ? static_cast<LONG>((entry.lparam >> 16) & 0xFFFF) + 1 : 0;
-    } else if (entry.message == WM_ENTERSIZEMOVE) {
+    } else if (entry.message == WM_ENTERSIZEMOVE && entry.sent) {
+      // Sent by a resize loop; another program may post the same number.
       ++sizing_depth_;
       resizing = true;
-    } else if (entry.message == WM_EXITSIZEMOVE && sizing_depth_ > 0) {
+    } else if (entry.message == WM_EXITSIZEMOVE && entry.sent && sizing_depth_ > 0) {
       --sizing_depth_;
     }
   }
