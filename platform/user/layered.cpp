@@ -2,8 +2,6 @@
 // composes it by itself at every move, so the program never paints.
 #include <windows.h>
 
-#include <cstring>
-
 #include "gdi/gdi_objects.h"
 #include "user/user_state.h"
 
@@ -45,10 +43,11 @@ BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC, POINT* destination, SIZE* size, 
     auto picture = std::make_shared<display::Picture>();
     picture->width = extent.cx;
     picture->height = extent.cy;
-    picture->pixels.resize(static_cast<size_t>(extent.cx) * extent.cy);
+    // Appended row by row: the copy is the only pass over the new pixels.
+    picture->pixels.reserve(static_cast<size_t>(extent.cx) * extent.cy);
     for (int y = 0; y < extent.cy; ++y) {
-      std::memcpy(&picture->pixels[static_cast<size_t>(y) * extent.cx],
-                  bitmap->Row(origin.y + y) + 4 * origin.x, 4 * static_cast<size_t>(extent.cx));
+      auto row = reinterpret_cast<const uint32_t*>(bitmap->Row(origin.y + y) + 4 * origin.x);
+      picture->pixels.insert(picture->pixels.end(), row, row + extent.cx);
     }
     bool per_pixel_alpha = (flags & ULW_ALPHA) && blend && (blend->AlphaFormat & AC_SRC_ALPHA) &&
                            !(flags & ULW_OPAQUE);

@@ -14,6 +14,13 @@ Picture Make(int width, int height, std::vector<uint32_t> pixels, uint8_t consta
                  .constant_alpha = constant_alpha};
 }
 
+// The whole window, `width` × `height`, in one call.
+std::vector<uint32_t> WindowPixels(const Picture& picture, int width, int height) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0xDEADBEEF);
+  WindowRows(picture, width, 0, pixels);
+  return pixels;
+}
+
 struct ScaleCase {
   uint32_t stored;
   uint8_t constant_alpha;
@@ -41,6 +48,22 @@ TEST(X11Picture, TheWindowOutsideThePictureIsTransparent) {
             (std::vector<uint32_t>{0xFFFFFFFF, 0xFF000000, 0, 0, 0, 0}));
   EXPECT_EQ(WindowPixels(picture, 1, 1), (std::vector<uint32_t>{0xFFFFFFFF}));
   EXPECT_EQ(WindowPixels(Picture{}, 2, 1), (std::vector<uint32_t>{0, 0}));
+}
+
+TEST(X11Picture, RowsConvertedInPiecesMatchTheWholeWindow) {
+  // 3 × 5 picture in a 4 × 6 window, converted two rows at a time and from odd starting rows.
+  std::vector<uint32_t> stored;
+  for (uint32_t i = 0; i < 15; ++i) stored.push_back(0x80000000u | i * 0x00010203u);
+  Picture picture = Make(3, 5, stored, 200);
+  std::vector<uint32_t> whole = WindowPixels(picture, 4, 6);
+  for (int first : {0, 1, 3, 4, 5}) {
+    std::vector<uint32_t> rows(4 * 2, 0xDEADBEEF);
+    WindowRows(picture, 4, first, rows);
+    for (int i = 0; i < 8; ++i) {
+      uint32_t expected = first * 4 + i < 24 ? whole[first * 4 + i] : 0;
+      EXPECT_EQ(rows[i], expected) << "from row " << first << ", pixel " << i;
+    }
+  }
 }
 
 struct AreaCase {

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <span>
 #include <vector>
 
 #include "display/x11/x11_keyboard.h"
@@ -182,10 +183,11 @@ class X11Display final : public Display {
     }
     bool resized =
         state.rect.Width() != old.rect.Width() || state.rect.Height() != old.rect.Height();
-    if (state.layered != old.layered || (state.layered && resized)) ShowPicture(*surface);
-    if (state.visible && !old.visible) XMapWindow(x_, window);
+    if (state.layered != old.layered || (state.layered && resized)) surface->picture_pending = true;
+    if (state.visible && !old.visible) surface->map_pending = true;
     if (!state.visible && old.visible) {
-      XWithdrawWindow(x_, window, DefaultScreen(x_));
+      if (!surface->map_pending) XWithdrawWindow(x_, window, DefaultScreen(x_));
+      surface->map_pending = false;
       surface->mapped = false;
     }
     if (state.topmost != old.topmost) SetAbove(*surface);
@@ -204,7 +206,7 @@ class X11Display final : public Display {
     Surface* surface = Find(id);
     if (!surface) return;
     surface->picture = std::move(picture);
-    if (surface->state.layered) ShowPicture(*surface);
+    if (surface->state.layered) surface->picture_pending = true;
   }
 
   void SetIcon(SurfaceId id, std::shared_ptr<const Picture> icon) override {
@@ -265,6 +267,7 @@ class X11Display final : public Display {
   }
 
   std::optional<RawInput> PollInput() override {
+    Commit();
     // One X event at a time, so everything before an event is handled before it is read: a
     // ping answered in order tells its sender that the input it sent earlier is done.
     while (pending_.empty() && XPending(x_) > 0) {
@@ -279,6 +282,7 @@ class X11Display final : public Display {
   }
 
   void WaitForInput() override {
+    Commit();
     for (;;) {
       while (pending_.empty() && XPending(x_) > 0) {
         XEvent event;
@@ -311,6 +315,7 @@ class X11Display final : public Display {
   }
 
   void Sleep(uint32_t milliseconds) override {
+    Commit();
     XFlush(x_);  // what the program showed stays shown while it sleeps
     timespec until{};
     clock_gettime(CLOCK_MONOTONIC, &until);
@@ -329,9 +334,13 @@ class X11Display final : public Display {
     Window window = 0;
     SurfaceState state;
     std::shared_ptr<const Picture> picture;
-    bool mapped = false;        // the server has mapped it
-    bool focus_on_map = false;  // activation was asked for before that
+    bool picture_pending = false;  // its picture or layering changed since the last commit
+    bool map_pending = false;      // shown, not yet asked of the server
+    bool mapped = false;           // the server has mapped it
+    bool focus_on_map = false;     // activation was asked for before that
   };
+
+  static constexpr int kUploadRows = 8;
 
   static unsigned Extent(int size) { return static_cast<unsigned>(std::max(size, 1)); }
 
@@ -463,24 +472,37 @@ class X11Display final : public Display {
       XClearWindow(x_, window);
       return;
     }
-    // A layered window with no picture yet shows nothing and takes no input.
-    static const Picture kNothing;
-    const Picture& picture = surface.picture ? *surface.picture : kNothing;
+    if (!surface.picture || surface.picture->pixels.empty()) {
+      // A layered window with no picture yet shows nothing and takes no input: a transparent
+      // background pixel and an empty input shape, with nothing to upload.
+      XSetWindowBackground(x_, window, 0);
+      if (shape_)
+        XShapeCombineRectangles(x_, window, ShapeInput, 0, 0, nullptr, 0, ShapeSet, YXBanded);
+      XClearWindow(x_, window);
+      return;
+    }
+    const Picture& picture = *surface.picture;
     int width = static_cast<int>(Extent(surface.state.rect.Width()));
     int height = static_cast<int>(Extent(surface.state.rect.Height()));
-    std::vector<uint32_t> pixels = x11::WindowPixels(picture, width, height);
     Pixmap pixmap =
         XCreatePixmap(x_, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 32);
     if (!gc_) gc_ = XCreateGC(x_, pixmap, 0, nullptr);
-    XImage* image =
-        XCreateImage(x_, visual_.visual, 32, ZPixmap, 0, reinterpret_cast<char*>(pixels.data()),
-                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
-    if (image) {
+    // A few rows at a time through one reused buffer: Xlib has sent or copied them when
+    // XPutImage returns, and a picture then costs no new memory of its own size.
+    upload_.resize(static_cast<size_t>(width) * std::min(height, kUploadRows));
+    for (int top = 0; top < height; top += kUploadRows) {
+      int rows = std::min(kUploadRows, height - top);
+      std::span<uint32_t> chunk(upload_.data(), static_cast<size_t>(width) * rows);
+      x11::WindowRows(picture, width, top, chunk);
+      XImage* image =
+          XCreateImage(x_, visual_.visual, 32, ZPixmap, 0, reinterpret_cast<char*>(chunk.data()),
+                       static_cast<unsigned>(width), static_cast<unsigned>(rows), 32, width * 4);
+      if (!image) break;
       // Our words are in the host's byte order; Xlib converts them for the server.
       image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
-      XPutImage(x_, pixmap, gc_, image, 0, 0, 0, 0, static_cast<unsigned>(width),
-                static_cast<unsigned>(height));
-      image->data = nullptr;  // the vector owns the pixels
+      XPutImage(x_, pixmap, gc_, image, 0, 0, 0, top, static_cast<unsigned>(width),
+                static_cast<unsigned>(rows));
+      image->data = nullptr;  // the buffer is ours
       XDestroyImage(image);
     }
     // The server holds on to the background; our handle can go at once.
@@ -497,6 +519,22 @@ class X11Display final : public Display {
                               static_cast<int>(area.size()), ShapeSet, YXBanded);
     }
     XClearWindow(x_, window);
+  }
+
+  // What the program changed since it last waited goes to the server when it next waits or
+  // sleeps: a window's picture once however often it changed, and before the window's map, so
+  // that the server and the compositor see each window once, in its final look.
+  void Commit() {
+    for (auto& [id, surface] : surfaces_) {
+      if (surface.picture_pending) {
+        surface.picture_pending = false;
+        ShowPicture(surface);
+      }
+      if (surface.map_pending) {
+        surface.map_pending = false;
+        XMapWindow(x_, surface.window);
+      }
+    }
   }
 
   bool TakeWake() {
@@ -666,6 +704,7 @@ class X11Display final : public Display {
   std::map<SurfaceId, Surface> surfaces_;
   std::vector<SurfaceId> stack_;
   std::deque<RawInput> pending_;
+  std::vector<uint32_t> upload_;
   x11::KeyTranslator keys_;
   Cursor cursor_ = Cursor::kArrow;
   std::array<::Cursor, std::size(kCursorShapes)> cursors_{};

@@ -30,22 +30,26 @@ bool Complete(const Picture& picture) {
 
 }  // namespace
 
-std::vector<uint32_t> WindowPixels(const Picture& picture, int width, int height) {
-  std::vector<uint32_t> out(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0), 0);
-  if (!Complete(picture)) return out;
+void WindowRows(const Picture& picture, int width, int first_row, std::span<uint32_t> out) {
+  if (width <= 0) return;
+  const size_t row_count = out.size() / width;
+  const bool complete = Complete(picture);
   const uint32_t ca = picture.constant_alpha;
-  int rows = std::min(height, picture.height);
-  int columns = std::min(width, picture.width);
-  for (int y = 0; y < rows; ++y) {
-    const uint32_t* from = picture.pixels.data() + static_cast<size_t>(y) * picture.width;
-    uint32_t* to = out.data() + static_cast<size_t>(y) * width;
-    for (int x = 0; x < columns; ++x) {
-      uint32_t p = from[x];
-      to[x] = Scale(p >> 24, ca) << 24 | Scale((p >> 16) & 0xFF, ca) << 16 |
-              Scale((p >> 8) & 0xFF, ca) << 8 | Scale(p & 0xFF, ca);
+  const int columns = complete ? std::min(width, picture.width) : 0;
+  for (size_t i = 0; i < row_count; ++i) {
+    const int y = first_row + static_cast<int>(i);
+    uint32_t* to = out.data() + i * width;
+    int x = 0;
+    if (y >= 0 && y < picture.height) {
+      const uint32_t* from = picture.pixels.data() + static_cast<size_t>(y) * picture.width;
+      for (; x < columns; ++x) {
+        uint32_t p = from[x];
+        to[x] = Scale(p >> 24, ca) << 24 | Scale((p >> 16) & 0xFF, ca) << 16 |
+                Scale((p >> 8) & 0xFF, ca) << 8 | Scale(p & 0xFF, ca);
+      }
     }
+    std::fill(to + x, to + width, 0u);
   }
-  return out;
 }
 
 std::vector<Rect> InputArea(const Picture& picture, int width, int height) {
