@@ -6,6 +6,7 @@
 #include <map>
 
 #include "gdi/gdi_objects.h"
+#include "kernel/memory.h"
 
 namespace platform::gdi {
 namespace {
@@ -92,6 +93,7 @@ HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, VOID** 
   // once, 4 GiB for a picture whose header claims 32767 × 32767 pixels.
   bitmap.bits.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
   if (!bitmap.bits) return nullptr;
+  platform::kernel::PrefaultForWrite(bitmap.bits.get(), size);
   HBITMAP handle = TheObjects().NewHandle<HBITMAP>();
   if (bits) *bits = bitmap.bits.get();
   TheObjects().bitmaps.emplace(handle, std::move(bitmap));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "gdi/gdi_objects.h"
+#include "kernel/memory.h"
 #include "user/user_state.h"
 
 using namespace platform::user;
@@ -45,6 +46,8 @@ BOOL WINAPI UpdateLayeredWindow(HWND hwnd, HDC, POINT* destination, SIZE* size, 
     picture->height = extent.cy;
     // Appended row by row: the copy is the only pass over the new pixels.
     picture->pixels.reserve(static_cast<size_t>(extent.cx) * extent.cy);
+    platform::kernel::PrefaultForWrite(picture->pixels.data(),
+                                       picture->pixels.capacity() * sizeof(uint32_t));
     for (int y = 0; y < extent.cy; ++y) {
       auto row = reinterpret_cast<const uint32_t*>(bitmap->Row(origin.y + y) + 4 * origin.x);
       picture->pixels.insert(picture->pixels.end(), row, row + extent.cx);
