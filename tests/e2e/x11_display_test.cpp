@@ -190,6 +190,31 @@ TEST_F(X11DisplayTest, TheServerRepaintsThePictureWithoutTheProgram) {
   EXPECT_TRUE(XDesktop::Eventually(picture_shown));
 }
 
+TEST_F(X11DisplayTest, AWindowShownAndGivenItsPictureAppearsOnceWithThePicture) {
+  // As a program starts: the window is shown plain, then made layered and given its picture,
+  // all before the program first waits. Nothing reaches the screen until that wait, so the
+  // desktop never shows the plain window's grey in between.
+  Open({.background = 0xFFFFFF});
+  SurfaceState state{.rect = {100, 100, 356, 104}, .visible = true};
+  ASSERT_TRUE(display_->CreateSurface(1, state));
+  state.layered = true;
+  display_->UpdateSurface(1, state);
+  display_->SetPicture(1, Gradient(255));
+  std::this_thread::sleep_for(200ms);
+  auto client = desktop_.FindClient(getpid());
+  EXPECT_FALSE(client && client->viewable) << "mapped before the program waited";
+  EXPECT_EQ(Rgb::Of(desktop_.Capture().At(100 + 255, 101)), (Rgb{255, 255, 255}));
+
+  display_->PollInput();
+  Rgb first_change{255, 255, 255};
+  ASSERT_TRUE(XDesktop::Eventually([&] {
+    first_change = Rgb::Of(desktop_.Capture().At(100 + 255, 101));
+    return first_change != Rgb{255, 255, 255};
+  }));
+  const Rgb picture{255, 127, 63};  // alpha 255's premultiplied samples, opaque
+  EXPECT_TRUE(Near(first_change, picture, 1)) << "first shown: " << Describe(first_change);
+}
+
 struct ClickCase {
   const char* what;
   bool layered;
