@@ -220,6 +220,7 @@ struct ClickCase {
   bool layered;
   int x, y;
   bool reaches_surface;
+  bool has_picture = true;
 };
 
 TEST_F(X11DisplayTest, TakesInputOnlyWhereThePicturesAlphaIsAboveZero) {
@@ -238,9 +239,11 @@ TEST_F(X11DisplayTest, TakesInputOnlyWhereThePicturesAlphaIsAboveZero) {
       {"transparent half", true, 50, 50, false},
       {"opaque half", true, 150, 50, true},
       {"plain window, left half", false, 50, 50, true},
+      {"layered, no picture yet", true, 150, 50, false, false},
   };
   for (const ClickCase& c : cases) {
     SCOPED_TRACE(c.what);
+    display_->SetPicture(7, c.has_picture ? picture : std::make_shared<Picture>());
     display_->UpdateSurface(7, {.rect = {0, 0, 200, 100}, .visible = true, .layered = c.layered});
     Settle(window);
     ASSERT_TRUE(
